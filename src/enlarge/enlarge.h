@@ -1,0 +1,10 @@
+// The smart enlarge scaler: redraws the staircase edges of an enlarged
+// Spectrum picture as sloped lines, and one-pixel dithers as a fine checkerboard.
+#pragma once
+
+#include <allegro.h>
+
+// dest already holds the plain n-fold stretch of source over the same area;
+// n = dx2 / x2. The source corners may lie partly outside the source bitmap.
+void do_smart_enlarge(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int y2,
+                      int dx1, int dy1, int dx2, int dy2);

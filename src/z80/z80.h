@@ -1,0 +1,89 @@
+// The emulated Z80 and the fixed 48K memory map it runs in.
+//
+// All processor state is global: the instruction code, the snapshot loaders
+// and the renderer read and write it directly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A register pair: the 16-bit value and its two bytes. The low byte (F, C,
+// E, L, R, IXl, IYl) lies at the lower address, so the halves alias the pair
+// on a little-endian host, which is the only kind we build for.
+union pair {
+    uint16_t w;
+    struct {
+        uint8_t lo, hi;
+    } by;
+};
+static_assert(sizeof(pair) == 2, "a register pair must be 16 bits");
+
+extern pair af, bc, de, hl, ix, iy, ir;   // ir: I in the high byte, R in the low
+extern pair saf, sbc, sde, shl;           // the alternate set AF', BC', DE', HL'
+extern uint16_t sp, pc;
+
+// iff1: 0 off, 1 on, 2 and 3 the two steps of the EI delay.
+extern int32_t iff1, iff2, im, intreq;
+// T-states still to run in the current scanline; zero or less ends the line,
+// and a negative value is a debt carried into the next one.
+extern int32_t cycles;
+// The carry flag as it stood when the current instruction began.
+extern int32_t tempc;
+
+// Memory. Spectrum address a is byte a of ram; 0x0000..0x3FFF of ram only
+// catches writes to the ROM area and is never read by the processor.
+constexpr int ram_size = 65536;
+constexpr int rom_size = 16384;
+extern uint8_t ram[ram_size];
+extern uint8_t lorom[rom_size];
+// One pointer per 16 KB page (address >> 14), each the host address that
+// corresponds to Spectrum address 0, so the byte for a is pointer[a >> 14][a].
+extern uint8_t *readarray[4];
+extern uint8_t *writearray[4];
+
+// Builds the flag tables and the page tables. Called once, first.
+void initz80();
+
+// Reads the 16 KB ROM image. "48.rom" in the working directory is used when
+// present; otherwise the free OpenSE BASIC ROM that Debian installs. Returns
+// true when a whole ROM was read into lorom; on failure prints a message on
+// standard error, leaves lorom untouched and returns false.
+bool loadroms();
+// As loadroms, from one given file only (no fallback). Used by loadroms and tests.
+bool loadrom_file(const std::string &path, std::string &error);
+constexpr const char *rom_name = "48.rom";
+constexpr const char *default_rom_path = "/usr/share/spectrum-roms/opense.rom";
+
+// The processor reset: pc = 0, interrupts off, all 64 KB of ram cleared.
+void resetz80();
+
+// Pops one byte from the stack.
+uint8_t pull();
+
+// Port reads and writes. Even ports reach the ULA; odd ports read 0 and
+// ignore writes.
+uint8_t z80in(uint16_t port);
+void z80out(uint16_t port, uint8_t value);
+
+// Runs one Spectrum frame: 312 scanlines of 224 T-states.
+void execz80();
+// Runs exactly one instruction, with its end-of-instruction step (R, the
+// interrupt test and the EI delay). The same code as execz80's inner loop.
+void stepz80();
+
+constexpr int lines_per_frame = 312;
+constexpr int tstates_per_line = 224;
+constexpr int tstates_per_frame = lines_per_frame * tstates_per_line;
+
+// ---- Snapshots ----
+// Each loader reads and checks the whole file before it touches the machine,
+// then replaces the machine state in one step. A rejected file leaves every
+// register and every byte of memory as it was; the result then says why, for
+// the caller to show.
+struct snapshot_result {
+    bool ok;
+    std::string caption;  // message box caption when !ok ("Not Found" for unopenable files)
+    std::string text;     // message box text when !ok
+};
+snapshot_result opensna(const char *path);
+snapshot_result openz80(const char *path);
