@@ -8,6 +8,8 @@
 #include "z80/z80_flags.h"
 #include "z80/z80_mem.h"
 #include "z80/z80_charges.h"
+#include "z80/z80_charges_cbed.h"
+#include "z80/z80_charges_xy.h"
 #include "z80/z80_regs.h"
 
 pair af, bc, de, hl, ix, iy, ir;

@@ -1,0 +1,4 @@
+// Charges of the CB and ED pages.
+#pragma once
+
+#include <cstdint>
