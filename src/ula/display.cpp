@@ -35,6 +35,12 @@ bool try_window(int scale, int n) {
     return set_mode(GFX_AUTODETECT_FULLSCREEN, fullscreen_width[n], fullscreen_height[n], 0, 0) == 0;
 }
 
+void no_display(const char *why) {
+    std::fprintf(stderr, "brenvik: no display could be opened: %s%s%s%s.\n", why,
+                 allegro_error[0] ? " (" : "", allegro_error, allegro_error[0] ? ")" : "");
+    std::fprintf(stderr, "brenvik: it runs in a window on an X display; check that DISPLAY is set.\n");
+}
+
 bool mode_already_set(int n, int scale, int fullscreen) {
     // The comparison is with the full-screen resolution even for a window, so
     // a window matches only at scale 4 (1024 x 768); other windows are set again.
@@ -46,15 +52,12 @@ bool mode_already_set(int n, int scale, int fullscreen) {
 
 bool initula() {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, std::atexit) != 0) {
-        std::fprintf(stderr, "brenvik: the Allegro library could not start: %s\n", allegro_error);
+        no_display("the Allegro library found no system to run on");
         return false;
     }
     // The first window is set directly and not logged (the log opens later).
     if (set_mode(GFX_AUTODETECT_WINDOWED, picture_width, picture_height, 0, 0) != 0) {
-        std::fprintf(stderr,
-                     "brenvik: no display could be opened: a %d x %d window was refused (%s).\n"
-                     "brenvik: it needs an X display; check that DISPLAY is set.\n",
-                     picture_width, picture_height, allegro_error);
+        no_display("a 256 x 192 window was refused");
         return false;
     }
     display.fullscreen = 0;
