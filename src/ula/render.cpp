@@ -64,6 +64,8 @@ void drawbuffer() {
     // leave flashing cells in different phases.
     const bool inverted = flashon.load(std::memory_order_relaxed) != 0;
     const bool everything = display.use_dsquares == 0;
+    // An idle machine changes nothing: no need to walk the display file.
+    if (!everything && !std::memchr(dsquare, 1, squares)) return;
 
     // Walk the display file in address order; the attribute counter restarts
     // for every pixel line of a third.
