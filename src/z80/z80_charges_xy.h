@@ -14,9 +14,9 @@
 // QUIRK: the unprefixed instructions that also run after a prefix (LD r,r',
 // ADD/ADC A,r, INC A, CCF, HALT ...) cost what they cost unprefixed: the
 // prefix is free, except for LD A,(nn), which costs 20.
-// Opcodes that only one index page used to handle (LD C,XYh, AND/OR XYh,
-// CALL nn, SUB XYh and the unprefixed rows) run after either prefix, with the
-// same charge in both columns.
+// LD C,XYh/l, AND and OR XYh/l, CALL nn, SUB XYh/l and the unprefixed rows
+// act alike after either prefix, for the same charge in both columns, so the
+// two pages handle exactly the same opcodes.
 #pragma once
 
 #include <cstdint>
