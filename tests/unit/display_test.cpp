@@ -213,11 +213,4 @@ TEST(Flash, EachTimerCallFlipsThePhase) {
     }
 }
 
-TEST(FullScreenTable, EverySizeHoldsItsPicture) {
-    for (int s = 1; s <= 5; ++s) {
-        EXPECT_GE(fullscreen_width[s], 256 * s) << s;
-        EXPECT_GE(fullscreen_height[s], 192 * s) << s;
-    }
-}
-
 }  // namespace

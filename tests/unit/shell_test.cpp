@@ -262,9 +262,4 @@ TEST_F(Shell, TheTimerClosesASecondEveryFiftyTicks) {
     EXPECT_EQ(tick.fps, 7);
 }
 
-TEST_F(Shell, TheCloseButtonAsksToQuit) {
-    closed_window();
-    EXPECT_EQ(emulator.quit, 1);
-}
-
 }  // namespace
