@@ -88,7 +88,7 @@ void BM_execz80_mix(benchmark::State &state) {
         execz80();
         ++frames;
     }
-    if (pc < prog_at || pc >= prog_at + sizeof mix) state.SkipWithError("the mix left its loop");
+    if (pc < loop_at || pc >= prog_at + sizeof mix) state.SkipWithError("the mix left its loop");
     const double tstates = double(frames) * tstates_per_frame;
     state.counters["Tstates/s"] = benchmark::Counter(tstates, benchmark::Counter::kIsRate);
     state.counters["insns/s"] = benchmark::Counter(tstates / t_per_insn, benchmark::Counter::kIsRate);
