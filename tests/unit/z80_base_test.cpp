@@ -653,12 +653,4 @@ TEST_F(Base, InterruptControl) {
     EXPECT_EQ(intreq, 1);
 }
 
-TEST_F(Base, RefreshCounterWrapsThroughBit7) {
-    z80_program({0x00, 0x00});
-    r_reg = 0xFF;
-    stepz80();
-    EXPECT_EQ(r_reg, 0x00);
-    EXPECT_EQ(i_reg, 0);
-}
-
 }  // namespace
