@@ -1,0 +1,538 @@
+// The ED page: port I/O through C, 16-bit arithmetic and loads, NEG, RETN,
+// IM, the I and R transfers, RRD/RLD, the block instructions and the rows
+// that do nothing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ula/ula.h"
+#include "z80_harness.h"
+
+namespace {
+
+int square_of(uint16_t addr) {
+    int o = addr - 0x4000;
+    if (o < 6144) return (((o >> 11) & 3) * 8 + ((o >> 5) & 7)) * 32 + (o & 31);
+    return o - 6144;
+}
+
+std::string hex(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", v);
+    return buf;
+}
+
+uint16_t word_at(uint16_t addr) { return uint16_t(ram[addr] | ram[uint16_t(addr + 1)] << 8); }
+void put_word(uint16_t addr, uint16_t v) { z80_poke(addr, {uint8_t(v), uint8_t(v >> 8)}); }
+
+// ---- Charges, typed from the instruction description ----
+struct charge_row {
+    int t;
+    std::vector<uint8_t> ops;
+};
+const charge_row ed_charges[] = {
+    {12, {0x40, 0x48, 0x50, 0x58, 0x60, 0x68, 0x78, 0x70}},  // IN r,(C); IN (C)
+    {12, {0x41, 0x49, 0x51, 0x59, 0x61, 0x69, 0x79, 0x71}},  // OUT (C),r; OUT (C),0
+    {16, {0x42, 0x52, 0x62, 0x72, 0x4A, 0x5A, 0x6A, 0x7A}},  // SBC HL,rr; ADC HL,rr
+    {24, {0x43, 0x53, 0x63, 0x73, 0x4B, 0x5B, 0x6B, 0x7B}},  // LD (nn),rr; LD rr,(nn)
+    {8, {0x44, 0x4C, 0x54, 0x5C, 0x64, 0x6C, 0x74, 0x7C}},   // NEG
+    {14, {0x45, 0x55, 0x5D, 0x65, 0x6D, 0x75, 0x7D, 0x4D}},  // RETN; RETI
+    {8, {0x46, 0x4E, 0x66, 0x6E, 0x56, 0x76, 0x5E, 0x7E}},   // IM 0, 1, 2
+    {8, {0x47, 0x4F, 0x5F}},                                 // LD I,A; LD R,A; LD A,R
+    {9, {0x57}},                                             // LD A,I
+    {20, {0x67, 0x6F}},                                      // RRD, RLD
+    {20, {0xA0}},                                            // LDI
+    {16, {0xA8}},                                            // LDD
+    {20, {0xA1, 0xA9}},                                      // CPI, CPD
+    {24, {0xA3, 0xAB, 0xA2, 0xAA}},                          // OUTI, OUTD, INI, IND
+    {20, {0xB0, 0xB1, 0xB9}},                                // last step of LDIR, CPIR, CPDR
+    {16, {0xB8}},                                            // last step of LDDR
+    {24, {0xB2, 0xBA, 0xB3, 0xBB}},                          // INIR, INDR, OTIR, OTDR
+};
+// The bytes without an instruction.
+bool listed_noop(int op) {
+    return op <= 0x3F || op == 0x77 || op == 0x7F || (op >= 0x80 && op <= 0x9F) ||
+           (op >= 0xA4 && op <= 0xA7) || (op >= 0xAC && op <= 0xAF) || (op >= 0xB4 && op <= 0xB7) ||
+           op >= 0xBC;
+}
+// Block instructions counted by B rather than BC.
+bool counts_b(int op) { return (op & 0xE6) == 0xA2; }
+
+int expected_charge(int op) {
+    for (const charge_row &r : ed_charges)
+        for (uint8_t o : r.ops)
+            if (o == op) return r.t;
+    return 4;
+}
+
+TEST(EdPage, ChargeListAndNoOpListAgree) {
+    // Each byte appears at most once in the charge list, and exactly the
+    // bytes missing from it are the ones without an instruction.
+    int seen[256] = {};
+    for (const charge_row &r : ed_charges)
+        for (uint8_t o : r.ops) ++seen[o];
+    for (int op = 0; op < 256; ++op) {
+        EXPECT_LE(seen[op], 1) << "ED " << hex(op);
+        EXPECT_EQ(seen[op] == 0, listed_noop(op)) << "ED " << hex(op);
+    }
+}
+
+// Every byte from a state in which a block instruction takes its last step.
+TEST(EdPage, EveryByteChargesItsCost) {
+    for (int op = 0; op < 256; ++op) {
+        z80_fresh();
+        sp = 0xC000;
+        hl.w = 0x9000;
+        de.w = 0xA000;
+        bc.w = counts_b(op) ? 0x01FE : 0x0001;
+        z80_program({0xED, uint8_t(op), 0x00, 0x90});
+        EXPECT_EQ(z80_step_cost(), expected_charge(op)) << "ED " << hex(op);
+    }
+}
+
+// The bytes without an instruction: both bytes used, R + 2, nothing else.
+TEST(EdPage, NoOpRowsChangeNothing) {
+    for (int op = 0; op < 256; ++op) {
+        if (!listed_noop(op)) continue;
+        z80_fresh();
+        af.w = 0x55D7; bc.w = 0x12FE; de.w = 0x3456; hl.w = 0x5000;
+        ix.w = 0x789A; iy.w = 0xBCDE; sp = 0xC000; ir.w = 0x3F10;
+        iff1 = 1; iff2 = 1; im = 1; uladat = 0xEE;
+        z80_poke(0x5000, {0x42});
+        z80_program({0xED, uint8_t(op)});
+        std::string where = "ED " + hex(op);
+        EXPECT_EQ(z80_step_cost(), 4) << where;
+        EXPECT_EQ(pc, 0x8002) << where;
+        EXPECT_EQ(af.w, 0x55D7) << where;
+        EXPECT_EQ(bc.w, 0x12FE) << where;
+        EXPECT_EQ(de.w, 0x3456) << where;
+        EXPECT_EQ(hl.w, 0x5000) << where;
+        EXPECT_EQ(ix.w, 0x789A) << where;
+        EXPECT_EQ(iy.w, 0xBCDE) << where;
+        EXPECT_EQ(sp, 0xC000) << where;
+        EXPECT_EQ(ir.w, 0x3F12) << where;
+        EXPECT_EQ(im, 1) << where;
+        EXPECT_EQ(iff1, 1) << where;
+        EXPECT_EQ(uladat, 0xEE) << where;
+        EXPECT_EQ(ram[0x5000], 0x42) << where;
+        EXPECT_EQ(dirty_count(), 0) << where;
+    }
+}
+
+// ---- One instruction from a set state: the listed cases and the choices ----
+// Memory: the words at 0x9000 and 0xA000. uladat starts as 0xEE. ULA ports
+// (even) read 0x1F; odd ports read 0. adv: how far pc moves (0: repeats).
+struct ed_case {
+    const char *what;
+    uint8_t op, n1, n2;
+    uint16_t af, bc, de, hl, sp, m9, ma;
+    uint16_t af_o, bc_o, de_o, hl_o, sp_o, m9_o, ma_o;
+    uint8_t ula_o;
+    int adv, t;
+};
+const ed_case ed_cases[] = {
+    // what                               op    n1    n2   | af      bc      de      hl      sp      m9      mA     | af'     bc'     de'     hl'     sp'     m9'     mA'    ula' adv  t
+    {"IN A,(C) odd port reads 0",         0x78, 0x00, 0x00, 0x55D7, 0x1201, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x0056, 0x1201, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 12},
+    {"IN A,(C) even port asks the ULA",   0x78, 0x00, 0x00, 0x0001, 0xFEFE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x1F08, 0xFEFE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 12},
+    {"IN (C): flags of the byte, no store", 0x70, 0x00, 0x00, 0x55D7, 0x12FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x551A, 0x12FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 12},
+    {"IN (C) odd port: Z and P",          0x70, 0x00, 0x00, 0x5500, 0x1201, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x5544, 0x1201, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 12},
+    {"OUT (C),0 to the ULA",              0x71, 0x00, 0x00, 0x55D7, 0x12FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x55D7, 0x12FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x00, 2, 12},
+    {"OUT (C),0 to an odd port",          0x71, 0x00, 0x00, 0x55D7, 0x12FF, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x55D7, 0x12FF, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 12},
+    {"SBC HL,HL with carry",              0x62, 0x00, 0x00, 0x0001, 0x0000, 0xA000, 0x1234, 0xC000, 0x0000, 0x0000, 0x0093, 0x0000, 0xA000, 0xFFFF, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"SBC HL,HL without carry",           0x62, 0x00, 0x00, 0x0028, 0x0000, 0xA000, 0x1234, 0xC000, 0x0000, 0x0000, 0x006A, 0x0000, 0xA000, 0x0000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"SBC HL,DE overflows",               0x52, 0x00, 0x00, 0x0000, 0x0000, 0x0001, 0x8000, 0xC000, 0x0000, 0x0000, 0x0016, 0x0000, 0x0001, 0x7FFF, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"SBC HL,BC subtracts the carry",     0x42, 0x00, 0x00, 0x0001, 0x0001, 0xA000, 0x0003, 0xC000, 0x0000, 0x0000, 0x0002, 0x0001, 0xA000, 0x0001, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"SBC HL,SP borrows",                 0x72, 0x00, 0x00, 0x0000, 0x0000, 0xA000, 0x0000, 0x0001, 0x0000, 0x0000, 0x0093, 0x0000, 0xA000, 0xFFFF, 0x0001, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"ADC HL,BC into the sign",           0x4A, 0x00, 0x00, 0x0001, 0x0000, 0xA000, 0x7FFF, 0xC000, 0x0000, 0x0000, 0x0094, 0x0000, 0xA000, 0x8000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"ADC HL,DE half carry",              0x5A, 0x00, 0x00, 0x0000, 0x0000, 0x0800, 0x0800, 0xC000, 0x0000, 0x0000, 0x0010, 0x0000, 0x0800, 0x1000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"ADC HL,HL with carry overflows",    0x6A, 0x00, 0x00, 0x0001, 0x0000, 0xA000, 0x8000, 0xC000, 0x0000, 0x0000, 0x0005, 0x0000, 0xA000, 0x0001, 0xC000, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"ADC HL,SP wraps to zero",           0x7A, 0x00, 0x00, 0x0000, 0x0000, 0xA000, 0xFFFF, 0x0001, 0x0000, 0x0000, 0x0051, 0x0000, 0xA000, 0x0000, 0x0001, 0x0000, 0x0000, 0xEE, 2, 16},
+    {"LD (nn),BC",                        0x43, 0x00, 0x90, 0x0000, 0x1234, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x0000, 0x1234, 0xA000, 0x9000, 0xC000, 0x1234, 0x0000, 0xEE, 4, 24},
+    {"LD (nn),DE",                        0x53, 0x00, 0xA0, 0x0000, 0x0000, 0xBEEF, 0x9000, 0xC000, 0x0000, 0x0000, 0x0000, 0x0000, 0xBEEF, 0x9000, 0xC000, 0x0000, 0xBEEF, 0xEE, 4, 24},
+    {"LD (nn),HL",                        0x63, 0x00, 0x90, 0x0000, 0x0000, 0xA000, 0x5678, 0xC000, 0x0000, 0x0000, 0x0000, 0x0000, 0xA000, 0x5678, 0xC000, 0x5678, 0x0000, 0xEE, 4, 24},
+    {"LD (nn),SP",                        0x73, 0x00, 0x90, 0x0000, 0x0000, 0xA000, 0x9000, 0xABCD, 0x0000, 0x0000, 0x0000, 0x0000, 0xA000, 0x9000, 0xABCD, 0xABCD, 0x0000, 0xEE, 4, 24},
+    {"LD BC,(nn)",                        0x4B, 0x00, 0x90, 0x0000, 0x0000, 0xA000, 0x9000, 0xC000, 0x1234, 0x0000, 0x0000, 0x1234, 0xA000, 0x9000, 0xC000, 0x1234, 0x0000, 0xEE, 4, 24},
+    {"LD DE,(nn)",                        0x5B, 0x00, 0xA0, 0x0000, 0x0000, 0x0000, 0x9000, 0xC000, 0x0000, 0x4321, 0x0000, 0x0000, 0x4321, 0x9000, 0xC000, 0x0000, 0x4321, 0xEE, 4, 24},
+    {"LD HL,(nn)",                        0x6B, 0x00, 0x90, 0x0000, 0x0000, 0xA000, 0x0000, 0xC000, 0x5678, 0x0000, 0x0000, 0x0000, 0xA000, 0x5678, 0xC000, 0x5678, 0x0000, 0xEE, 4, 24},
+    {"LD SP,(nn)",                        0x7B, 0x00, 0x90, 0x0000, 0x0000, 0xA000, 0x9000, 0xC000, 0x8765, 0x0000, 0x0000, 0x0000, 0xA000, 0x9000, 0x8765, 0x8765, 0x0000, 0xEE, 4, 24},
+    {"NEG of 0x80",                       0x44, 0x00, 0x00, 0x8000, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x8087, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 8},
+    {"NEG of 0",                          0x44, 0x00, 0x00, 0x0000, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x0042, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 8},
+    {"NEG at 0x4C",                       0x4C, 0x00, 0x00, 0x0100, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xFFBB, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 8},
+    {"NEG at 0x7C",                       0x7C, 0x00, 0x00, 0x0100, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xFFBB, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 8},
+    {"RRD",                               0x67, 0x00, 0x00, 0x1213, 0x0000, 0xA000, 0x9000, 0xC000, 0x0034, 0x0000, 0x1417, 0x0000, 0xA000, 0x9000, 0xC000, 0x0023, 0x0000, 0xEE, 2, 20},
+    {"RLD",                               0x6F, 0x00, 0x00, 0x1200, 0x0000, 0xA000, 0x9000, 0xC000, 0x0034, 0x0000, 0x1300, 0x0000, 0xA000, 0x9000, 0xC000, 0x0042, 0x0000, 0xEE, 2, 20},
+    {"RLD keeps H, N and C",              0x6F, 0x00, 0x00, 0x80FF, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x8093, 0x0000, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 20},
+    {"LDI: P/V from BC, other flags kept", 0xA0, 0x00, 0x00, 0x00FB, 0x0002, 0xA000, 0x9000, 0xC000, 0x005A, 0x0000, 0x00FF, 0x0001, 0xA001, 0x9001, 0xC000, 0x005A, 0x005A, 0xEE, 2, 20},
+    {"LDI to BC = 0 clears P/V",          0xA0, 0x00, 0x00, 0x00FF, 0x0001, 0xA000, 0x9000, 0xC000, 0x005A, 0x0000, 0x00FB, 0x0000, 0xA001, 0x9001, 0xC000, 0x005A, 0x005A, 0xEE, 2, 20},
+    {"LDD",                               0xA8, 0x00, 0x00, 0x0000, 0x0002, 0xA001, 0x9001, 0xC000, 0x5A00, 0x0000, 0x0004, 0x0001, 0xA000, 0x9000, 0xC000, 0x5A00, 0x5A00, 0xEE, 2, 16},
+    {"LDIR with BC = 1 ends",             0xB0, 0x00, 0x00, 0x0004, 0x0001, 0xA000, 0x9000, 0xC000, 0x005A, 0x0000, 0x0000, 0x0000, 0xA001, 0x9001, 0xC000, 0x005A, 0x005A, 0xEE, 2, 20},
+    {"LDIR with BC = 3 repeats",          0xB0, 0x00, 0x00, 0x0000, 0x0003, 0xA000, 0x9000, 0xC000, 0x005A, 0x0000, 0x0004, 0x0002, 0xA001, 0x9001, 0xC000, 0x005A, 0x005A, 0xEE, 0, 32},
+    {"LDDR repeats",                      0xB8, 0x00, 0x00, 0x0000, 0x0003, 0xA001, 0x9001, 0xC000, 0x5A00, 0x0000, 0x0004, 0x0002, 0xA000, 0x9000, 0xC000, 0x5A00, 0x5A00, 0xEE, 0, 21},
+    {"LDDR ends",                         0xB8, 0x00, 0x00, 0x0004, 0x0001, 0xA001, 0x9001, 0xC000, 0x5A00, 0x0000, 0x0000, 0x0000, 0xA000, 0x9000, 0xC000, 0x5A00, 0x5A00, 0xEE, 2, 16},
+    {"CPI sets C through the compare",    0xA1, 0x00, 0x00, 0x1000, 0x0002, 0xA000, 0x9000, 0xC000, 0x0020, 0x0000, 0x10A7, 0x0001, 0xA000, 0x9001, 0xC000, 0x0020, 0x0000, 0xEE, 2, 20},
+    {"CPI match with BC to 0",            0xA1, 0x00, 0x00, 0x2000, 0x0001, 0xA000, 0x9000, 0xC000, 0x0020, 0x0000, 0x2042, 0x0000, 0xA000, 0x9001, 0xC000, 0x0020, 0x0000, 0xEE, 2, 20},
+    {"CPD",                               0xA9, 0x00, 0x00, 0x2000, 0x0002, 0xA000, 0x9001, 0xC000, 0x2000, 0x0000, 0x2046, 0x0001, 0xA000, 0x9000, 0xC000, 0x2000, 0x0000, 0xEE, 2, 20},
+    {"CPIR finds A at the first byte",    0xB1, 0x00, 0x00, 0x2000, 0x0005, 0xA000, 0x9000, 0xC000, 0x0020, 0x0000, 0x2046, 0x0004, 0xA000, 0x9001, 0xC000, 0x0020, 0x0000, 0xEE, 2, 20},
+    {"CPIR not found repeats",            0xB1, 0x00, 0x00, 0x2000, 0x0002, 0xA000, 0x9000, 0xC000, 0x0030, 0x0000, 0x20A7, 0x0001, 0xA000, 0x9001, 0xC000, 0x0030, 0x0000, 0xEE, 0, 28},
+    {"CPIR not found, last step",         0xB1, 0x00, 0x00, 0x2000, 0x0001, 0xA000, 0x9000, 0xC000, 0x0030, 0x0000, 0x20A3, 0x0000, 0xA000, 0x9001, 0xC000, 0x0030, 0x0000, 0xEE, 2, 20},
+    {"CPDR not found repeats",            0xB9, 0x00, 0x00, 0x2000, 0x0002, 0xA000, 0x9001, 0xC000, 0x3000, 0x0000, 0x20A7, 0x0001, 0xA000, 0x9000, 0xC000, 0x3000, 0x0000, 0xEE, 0, 28},
+    {"INI stores the port byte at HL",    0xA2, 0x00, 0x00, 0x00FB, 0x02FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x00FF, 0x01FE, 0xA000, 0x9001, 0xC000, 0x001F, 0x0000, 0xEE, 2, 24},
+    {"INI with B = 1 clears P/V only",    0xA2, 0x00, 0x00, 0x00FF, 0x01FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x00FB, 0x00FE, 0xA000, 0x9001, 0xC000, 0x001F, 0x0000, 0xEE, 2, 24},
+    {"IND from an odd port",              0xAA, 0x00, 0x00, 0x0000, 0x0201, 0xA000, 0x9001, 0xC000, 0xFF00, 0x0000, 0x0004, 0x0101, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 24},
+    {"INIR repeats while B is not 0",     0xB2, 0x00, 0x00, 0x0000, 0x02FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x0004, 0x01FE, 0xA000, 0x9001, 0xC000, 0x001F, 0x0000, 0xEE, 0, 24},
+    {"INIR ends at B = 0",                0xB2, 0x00, 0x00, 0x0004, 0x01FE, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x0000, 0x00FE, 0xA000, 0x9001, 0xC000, 0x001F, 0x0000, 0xEE, 2, 24},
+    {"INDR repeats",                      0xBA, 0x00, 0x00, 0x0000, 0x02FE, 0xA000, 0x9001, 0xC000, 0x0000, 0x0000, 0x0004, 0x01FE, 0xA000, 0x9000, 0xC000, 0x1F00, 0x0000, 0xEE, 0, 24},
+    {"OUTI",                              0xA3, 0x00, 0x00, 0x00FB, 0x02FE, 0xA000, 0x9000, 0xC000, 0x0077, 0x0000, 0x00FF, 0x01FE, 0xA000, 0x9001, 0xC000, 0x0077, 0x0000, 0x77, 2, 24},
+    {"OUTI to B = 0 leaves Z clear",      0xA3, 0x00, 0x00, 0x0000, 0x01FE, 0xA000, 0x9000, 0xC000, 0x0077, 0x0000, 0x0000, 0x00FE, 0xA000, 0x9001, 0xC000, 0x0077, 0x0000, 0x77, 2, 24},
+    {"OUTI keeps Z set",                  0xA3, 0x00, 0x00, 0x0040, 0x03FE, 0xA000, 0x9000, 0xC000, 0x0077, 0x0000, 0x0044, 0x02FE, 0xA000, 0x9001, 0xC000, 0x0077, 0x0000, 0x77, 2, 24},
+    {"OUTD with B = 1",                   0xAB, 0x00, 0x00, 0x00FF, 0x01FE, 0xA000, 0x9001, 0xC000, 0x6600, 0x0000, 0x00FB, 0x00FE, 0xA000, 0x9000, 0xC000, 0x6600, 0x0000, 0x66, 2, 24},
+    {"OUTI to an odd port writes nothing", 0xA3, 0x00, 0x00, 0x0000, 0x02FF, 0xA000, 0x9000, 0xC000, 0x0077, 0x0000, 0x0004, 0x01FF, 0xA000, 0x9001, 0xC000, 0x0077, 0x0000, 0xEE, 2, 24},
+    {"OTIR repeats",                      0xB3, 0x00, 0x00, 0x0000, 0x02FE, 0xA000, 0x9000, 0xC000, 0x0077, 0x0000, 0x0004, 0x01FE, 0xA000, 0x9001, 0xC000, 0x0077, 0x0000, 0x77, 0, 24},
+    {"OTDR repeats",                      0xBB, 0x00, 0x00, 0x0000, 0x02FE, 0xA000, 0x9001, 0xC000, 0x6600, 0x0000, 0x0004, 0x01FE, 0xA000, 0x9000, 0xC000, 0x6600, 0x0000, 0x66, 0, 24},
+    {"OTDR ends",                         0xBB, 0x00, 0x00, 0x0004, 0x01FE, 0xA000, 0x9001, 0xC000, 0x6600, 0x0000, 0x0000, 0x00FE, 0xA000, 0x9000, 0xC000, 0x6600, 0x0000, 0x66, 2, 24},
+    {"ED 00 does nothing",                0x00, 0x00, 0x00, 0x55D7, 0x1234, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0x55D7, 0x1234, 0xA000, 0x9000, 0xC000, 0x0000, 0x0000, 0xEE, 2, 4},
+};
+
+TEST(EdPage, ListedCasesAndChoices) {
+    for (const ed_case &t : ed_cases) {
+        z80_fresh();
+        af.w = t.af; bc.w = t.bc; de.w = t.de; hl.w = t.hl; sp = t.sp;
+        ix.w = 0x1111; iy.w = 0x2222; ir.w = 0x3F00; im = 1; iff1 = iff2 = 1;
+        uladat = 0xEE;
+        put_word(0x9000, t.m9);
+        put_word(0xA000, t.ma);
+        z80_program({0xED, t.op, t.n1, t.n2});
+        EXPECT_EQ(z80_step_cost(), t.t) << t.what;
+        EXPECT_EQ(af.w, t.af_o) << t.what;
+        EXPECT_EQ(bc.w, t.bc_o) << t.what;
+        EXPECT_EQ(de.w, t.de_o) << t.what;
+        EXPECT_EQ(hl.w, t.hl_o) << t.what;
+        EXPECT_EQ(sp, t.sp_o) << t.what;
+        EXPECT_EQ(word_at(0x9000), t.m9_o) << t.what;
+        EXPECT_EQ(word_at(0xA000), t.ma_o) << t.what;
+        EXPECT_EQ(uladat, t.ula_o) << t.what;
+        EXPECT_EQ(pc, 0x8000 + t.adv) << t.what;
+        EXPECT_EQ(ix.w, 0x1111) << t.what;
+        EXPECT_EQ(iy.w, 0x2222) << t.what;
+        EXPECT_EQ(ir.w, 0x3F02) << t.what;
+        EXPECT_EQ(im, 1) << t.what;
+        EXPECT_EQ(iff1, 1) << t.what;
+        EXPECT_EQ(iff2, 1) << t.what;
+    }
+}
+
+// ---- Register-addressed rows: each code reaches its own register ----
+uint8_t *reg8(int code) {
+    uint8_t *const regs[8] = {&b, &c, &d, &e, &h, &l, nullptr, &a};
+    return regs[code];
+}
+
+TEST(EdPage, InAndOutReachTheirRegister) {
+    for (int y = 0; y < 8; ++y) {
+        if (y == 6) continue;
+        // IN r,(C) from the ULA: only r changes, to 0x1F.
+        z80_fresh();
+        b = 0x10; c = 0xFE; d = 0x30; e = 0x40; h = 0x50; l = 0x60; a = 0x70;
+        uint8_t before[8];
+        for (int k = 0; k < 8; ++k) before[k] = k == 6 ? 0 : *reg8(k);
+        z80_program({0xED, uint8_t(0x40 | y << 3)});
+        EXPECT_EQ(z80_step_cost(), 12);
+        for (int k = 0; k < 8; ++k) {
+            if (k == 6) continue;
+            EXPECT_EQ(*reg8(k), k == y ? 0x1F : before[k]) << "IN, register " << y << ", looking at " << k;
+        }
+        // OUT (C),r: the ULA receives r.
+        z80_fresh();
+        b = 0x10; c = 0xFE; d = 0x30; e = 0x40; h = 0x50; l = 0x60; a = 0x70;
+        uint8_t want = *reg8(y);
+        z80_program({0xED, uint8_t(0x41 | y << 3)});
+        EXPECT_EQ(z80_step_cost(), 12);
+        EXPECT_EQ(uladat, want) << "OUT, register " << y;
+    }
+}
+
+TEST(EdPage, ImRowsSetTheirMode) {
+    const struct {
+        uint8_t op;
+        int mode;
+    } rows[] = {{0x46, 0}, {0x4E, 0}, {0x66, 0}, {0x6E, 0}, {0x56, 1}, {0x76, 1}, {0x5E, 2}, {0x7E, 2}};
+    for (auto row : rows) {
+        for (int from = 0; from < 3; ++from) {
+            z80_fresh();
+            im = from;
+            z80_program({0xED, row.op});
+            EXPECT_EQ(z80_step_cost(), 8);
+            EXPECT_EQ(im, row.mode) << "ED " << hex(row.op) << " from IM " << from;
+        }
+    }
+}
+
+TEST(EdPage, RetnAndRetiRestoreIff1FromIff2) {
+    const uint8_t ops[] = {0x45, 0x4D, 0x55, 0x5D, 0x65, 0x6D, 0x75, 0x7D};
+    for (uint8_t op : ops) {
+        for (int ff2 = 0; ff2 < 2; ++ff2) {
+            z80_fresh();
+            sp = 0xBFFE;
+            put_word(0xBFFE, 0x1234);
+            iff1 = 1 - ff2;
+            iff2 = ff2;
+            z80_program({0xED, op});
+            EXPECT_EQ(z80_step_cost(), 14);
+            EXPECT_EQ(pc, 0x1234) << "ED " << hex(op);
+            EXPECT_EQ(sp, 0xC000) << "ED " << hex(op);
+            EXPECT_EQ(iff1, ff2) << "ED " << hex(op);
+            EXPECT_EQ(iff2, ff2) << "ED " << hex(op);
+        }
+    }
+}
+
+TEST(EdPage, IAndRTransfers) {
+    // LD I,A
+    z80_fresh();
+    a = 0x3C; f = 0x00;
+    z80_program({0xED, 0x47});
+    EXPECT_EQ(z80_step_cost(), 8);
+    EXPECT_EQ(i_reg, 0x3C);
+    // LD R,A stores all 8 bits; the end of the instruction then adds 1.
+    z80_fresh();
+    a = 0x7F;
+    z80_program({0xED, 0x4F});
+    EXPECT_EQ(z80_step_cost(), 8);
+    EXPECT_EQ(r_reg, 0x80);
+    z80_fresh();
+    a = 0xFF;
+    z80_program({0xED, 0x4F});
+    z80_step_cost();
+    EXPECT_EQ(r_reg, 0x00);
+    // LD A,I changes no flag.
+    z80_fresh();
+    i_reg = 0x00; f = 0xFF; a = 0x55; iff2 = 1;
+    z80_program({0xED, 0x57});
+    EXPECT_EQ(z80_step_cost(), 9);
+    EXPECT_EQ(a, 0x00);
+    EXPECT_EQ(f, 0xFF);
+    // LD A,R reads R with the prefix already counted, and changes no flag.
+    z80_fresh();
+    r_reg = 0x10; f = 0x00;
+    z80_program({0xED, 0x5F});
+    EXPECT_EQ(z80_step_cost(), 8);
+    EXPECT_EQ(a, 0x11);
+    EXPECT_EQ(r_reg, 0x12);
+    EXPECT_EQ(f, 0x00);
+}
+
+// A 16-bit load or store at 0xFFFF takes its second byte at 0x0000: a store
+// goes to the unread catch under the ROM, a load reads the ROM.
+TEST(EdPage, DirectWordsWrapAt0xFFFF) {
+    z80_fresh();
+    sp = 0xABCD;
+    lorom[0] = 0x99;
+    z80_program({0xED, 0x73, 0xFF, 0xFF});  // LD (0xFFFF),SP
+    EXPECT_EQ(z80_step_cost(), 24);
+    EXPECT_EQ(ram[0xFFFF], 0xCD);
+    EXPECT_EQ(ram[0x0000], 0xAB);
+    EXPECT_EQ(lorom[0], 0x99);
+
+    z80_fresh();
+    ram[0xFFFF] = 0x11;
+    lorom[0] = 0x22;
+    z80_program({0xED, 0x5B, 0xFF, 0xFF});  // LD DE,(0xFFFF)
+    z80_step_cost();
+    EXPECT_EQ(de.w, 0x2211);
+}
+
+// ---- R counts 2 per ED instruction, through bit 7 ----
+TEST(EdPage, RAdvancesByTwoThroughBit7) {
+    const uint8_t r_in[] = {0x00, 0x7E, 0x7F, 0xFE, 0xFF};
+    const uint8_t r_out[] = {0x02, 0x80, 0x81, 0x00, 0x01};
+    const uint8_t ops[] = {0x00, 0x44, 0x78, 0xB0, 0xB2, 0xFF};
+    for (uint8_t op : ops) {
+        for (size_t k = 0; k < sizeof r_in; ++k) {
+            z80_fresh();
+            bc.w = 0x0505;
+            hl.w = 0x9000;
+            de.w = 0xA000;
+            r_reg = r_in[k];
+            z80_program({0xED, op});
+            z80_step_cost();
+            EXPECT_EQ(r_reg, r_out[k]) << "ED " << hex(op) << " R=" << hex(r_in[k]);
+        }
+    }
+}
+
+// ---- Repetition: one step per execution, with the charges in sequence ----
+struct repeat_case {
+    const char *what;
+    uint8_t op;
+    uint16_t af, bc, hl, de;
+    std::vector<int> charges;  // of each execution until pc moves on
+};
+const repeat_case repeat_cases[] = {
+    {"LDIR with BC = 3", 0xB0, 0x0000, 0x0003, 0x9000, 0xA000, {32, 32, 20}},
+    {"LDDR with BC = 3", 0xB8, 0x0000, 0x0003, 0x9002, 0xA002, {21, 21, 16}},
+    {"CPIR not found with BC = 2", 0xB1, 0xFF00, 0x0002, 0x9000, 0xA000, {28, 20}},
+    {"CPIR found at the second byte", 0xB1, 0x2000, 0x0005, 0x9000, 0xA000, {28, 20}},
+    {"CPDR not found with BC = 2", 0xB9, 0xFF00, 0x0002, 0x9001, 0xA000, {28, 20}},
+    {"CPDR found at the second byte", 0xB9, 0x1000, 0x0005, 0x9001, 0xA000, {28, 20}},
+    {"INIR with B = 2", 0xB2, 0x0000, 0x02FE, 0x9000, 0xA000, {24, 24}},
+    {"INDR with B = 3", 0xBA, 0x0000, 0x03FE, 0x9002, 0xA000, {24, 24, 24}},
+    {"OTIR with B = 2", 0xB3, 0x0000, 0x02FE, 0x9000, 0xA000, {24, 24}},
+    {"OTDR with B = 3", 0xBB, 0x0000, 0x03FE, 0x9002, 0xA000, {24, 24, 24}},
+    {"INIR with B = 0 runs 256 steps", 0xB2, 0x0000, 0x00FE, 0x9000, 0xA000, std::vector<int>(256, 24)},
+};
+
+TEST(EdPage, RepeatingStepsChargeInSequence) {
+    for (const repeat_case &t : repeat_cases) {
+        z80_fresh();
+        af.w = t.af; bc.w = t.bc; hl.w = t.hl; de.w = t.de;
+        z80_poke(0x9000, {0x10, 0x20, 0x30});
+        z80_program({0xED, t.op});
+        for (size_t k = 0; k < t.charges.size(); ++k) {
+            bool last = k + 1 == t.charges.size();
+            EXPECT_EQ(z80_step_cost(), t.charges[k]) << t.what << ", execution " << k;
+            EXPECT_EQ(pc, last ? 0x8002 : 0x8000) << t.what << ", execution " << k;
+        }
+    }
+}
+
+// An interrupt is accepted between two steps, with the block instruction
+// itself stacked, and the instruction then resumes with the rest.
+struct irq_case {
+    const char *what;
+    uint8_t op;
+    uint16_t bc;
+    int steps;
+};
+const irq_case irq_cases[] = {
+    {"LDIR", 0xB0, 0x0003, 3}, {"LDDR", 0xB8, 0x0003, 3}, {"CPIR", 0xB1, 0x0003, 3},
+    {"CPDR", 0xB9, 0x0003, 3}, {"INIR", 0xB2, 0x03FE, 3}, {"INDR", 0xBA, 0x03FE, 3},
+    {"OTIR", 0xB3, 0x03FE, 3}, {"OTDR", 0xBB, 0x03FE, 3},
+};
+
+TEST(EdPage, InterruptAcceptedBetweenBlockSteps) {
+    for (const irq_case &t : irq_cases) {
+        for (int at = 0; at < t.steps; ++at) {
+            z80_fresh();
+            a = 0xFF;  // never found by the compares
+            bc.w = t.bc; hl.w = 0x9000; de.w = 0xA000; sp = 0xC000;
+            iff1 = iff2 = 1; im = 1;
+            z80_program({0xED, t.op});
+            int steps = 0, interrupts = 0;
+            while (steps < 10) {
+                if (steps == at) intreq = 1;
+                int cost = z80_step_cost();
+                ++steps;
+                bool last = steps == t.steps;
+                if (steps == at + 1) {
+                    // Accepted at the end of this step: 13 T on top, and
+                    // the stacked address is the instruction until it ends.
+                    ++interrupts;
+                    EXPECT_EQ(pc, 0x0038) << t.what;
+                    EXPECT_EQ(intreq, 0) << t.what;
+                    EXPECT_EQ(iff1, 0) << t.what;
+                    EXPECT_EQ(sp, 0xBFFE) << t.what;
+                    EXPECT_EQ(word_at(0xBFFE), last ? 0x8002 : 0x8000) << t.what << " at step " << steps;
+                    EXPECT_GT(cost, 13) << t.what;
+                    // Return from the handler.
+                    pc = word_at(sp);
+                    sp = uint16_t(sp + 2);
+                    iff1 = 1;
+                }
+                if (pc == 0x8002) break;
+            }
+            EXPECT_EQ(steps, t.steps) << t.what << ", interrupt at step " << at + 1;
+            EXPECT_EQ(interrupts, 1) << t.what;
+            EXPECT_EQ(counts_b(t.op) ? b : bc.w, 0) << t.what;
+        }
+    }
+}
+
+// LDIR with BC = 0 moves 65536 bytes: BC wraps to 0xFFFF after the first step.
+// Copying every address onto itself puts the ROM into its unread catch and
+// marks every square of the screen on the way.
+TEST(EdPage, LdirWithBcZeroMoves65536Bytes) {
+    z80_fresh();
+    for (int k = 0; k < rom_size; ++k) lorom[k] = uint8_t(k * 7 + 3);
+    bc.w = 0; hl.w = 0; de.w = 0;
+    z80_program({0xED, 0xB0});
+    long steps = 0, charged = 0;
+    do {
+        charged += z80_step_cost();
+        ++steps;
+    } while (pc == 0x8000 && steps < 70000);
+    EXPECT_EQ(steps, 65536);
+    EXPECT_EQ(charged, 65535L * 32 + 20);
+    EXPECT_EQ(bc.w, 0);
+    EXPECT_EQ(hl.w, 0);
+    EXPECT_EQ(de.w, 0);
+    EXPECT_EQ(pc, 0x8002);
+    EXPECT_EQ(f & 0x04, 0);
+    for (int k = 0; k < rom_size; ++k) ASSERT_EQ(ram[k], lorom[k]) << "byte " << k;
+    EXPECT_EQ(dirty_count(), 768);
+}
+
+// ---- Stores into screen memory mark their squares ----
+TEST(EdPage, LdirIntoTheScreenMarksEachSquareItStores) {
+    // 32 bytes into the top pixel line: squares 0..31 and no others.
+    z80_fresh();
+    for (int k = 0; k < 32; ++k) ram[0x9000 + k] = uint8_t(k + 1);
+    bc.w = 32; hl.w = 0x9000; de.w = 0x4000;
+    z80_program({0xED, 0xB0});
+    for (int k = 0; k < 32; ++k) z80_step_cost();
+    EXPECT_EQ(pc, 0x8002);
+    EXPECT_EQ(dirty_count(), 32);
+    for (int k = 0; k < 32; ++k) {
+        EXPECT_EQ(dsquare[k], 1);
+        EXPECT_EQ(ram[0x4000 + k], k + 1);
+    }
+    // Into the ROM: nothing changes there, but the count and pointers go on.
+    z80_fresh();
+    lorom[0x1000] = 0x77;
+    ram[0x9000] = 0x12;
+    ram[0x9001] = 0x34;
+    bc.w = 2; hl.w = 0x9000; de.w = 0x1000;
+    z80_program({0xED, 0xB0});
+    EXPECT_EQ(z80_step_cost(), 32);
+    EXPECT_EQ(z80_step_cost(), 20);
+    EXPECT_EQ(lorom[0x1000], 0x77);
+    EXPECT_EQ(ram[0x1000], 0x12);
+    EXPECT_EQ(ram[0x1001], 0x34);
+    EXPECT_EQ(de.w, 0x1002);
+    EXPECT_EQ(bc.w, 0);
+    EXPECT_EQ(dirty_count(), 0);
+}
+
+struct mark_case {
+    const char *what;
+    std::vector<uint8_t> code;  // the instruction
+    uint16_t hl, bc;
+    std::vector<uint16_t> marked;  // addresses whose squares must be marked, and only those
+};
+const mark_case mark_cases[] = {
+    {"RLD on a bitmap byte", {0xED, 0x6F}, 0x4820, 0x0000, {0x4820}},
+    {"RRD on an attribute", {0xED, 0x67}, 0x5A1F, 0x0000, {0x5A1F}},
+    {"RRD just past the screen", {0xED, 0x67}, 0x5B00, 0x0000, {}},
+    {"LD (nn),BC on the last attribute", {0xED, 0x43, 0xFF, 0x5A}, 0x0000, 0x1234, {0x5AFF}},
+    {"LD (nn),HL across bitmap and attributes", {0xED, 0x63, 0xFF, 0x57}, 0x1234, 0x0000, {0x57FF, 0x5800}},
+    {"LD (nn),DE below the screen", {0xED, 0x53, 0xFF, 0x3F}, 0x0000, 0x0000, {0x4000}},
+    {"INI into the screen", {0xED, 0xA2}, 0x4100, 0x01FE, {0x4100}},
+    {"IND into the screen", {0xED, 0xAA}, 0x50E0, 0x01FE, {0x50E0}},
+    {"LDI into the screen", {0xED, 0xA0}, 0x9000, 0x0001, {0x4000}},
+};
+
+TEST(EdPage, StoresIntoTheScreenMarkTheirSquares) {
+    for (const mark_case &t : mark_cases) {
+        z80_fresh();
+        hl.w = t.hl; bc.w = t.bc; de.w = 0x4000;
+        z80_poke(0x9000, {0x55});
+        z80_program({});
+        for (size_t k = 0; k < t.code.size(); ++k) ram[0x8000 + k] = t.code[k];
+        z80_step_cost();
+        EXPECT_EQ(dirty_count(), int(t.marked.size())) << t.what;
+        for (uint16_t addr : t.marked) EXPECT_EQ(dsquare[square_of(addr)], 1) << t.what << " at " << addr;
+    }
+}
+
+}  // namespace
