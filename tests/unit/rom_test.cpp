@@ -8,55 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "rom_machine.h"
 #include "z80_harness.h"
 
 namespace {
 
-// The byte of pixel line `line` (0..7) of character cell (row, col).
-uint16_t cell_addr(int row, int col, int line) {
-    return uint16_t(0x4000 | (row & 0x18) << 8 | line << 8 | (row & 7) << 5 | col);
-}
-
-// Reads one character cell with the ROM's own character set (at 0x3D00,
-// characters 0x20..0x7F, 8 bytes each). A blank cell is a space, an
-// inverse glyph reads as its character; anything else is '?'.
-char decode_cell(int row, int col) {
-    uint8_t cell[8];
-    for (int line = 0; line < 8; ++line) cell[line] = ram[cell_addr(row, col, line)];
-    for (int ch = 0x20; ch < 0x80; ++ch) {
-        const uint8_t *glyph = &lorom[0x3D00 + (ch - 0x20) * 8];
-        bool same = true, inverse = true;
-        for (int line = 0; line < 8; ++line) {
-            same = same && cell[line] == glyph[line];
-            inverse = inverse && cell[line] == uint8_t(~glyph[line]);
-        }
-        if (same || inverse) return char(ch);
-    }
-    return '?';
-}
-
-std::string screen_row(int row) {
-    std::string text;
-    for (int col = 0; col < 32; ++col) text += decode_cell(row, col);
-    return text;
-}
-
-std::string trimmed(const std::string &s) {
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string::npos ? "" : s.substr(0, end + 1);
-}
-
-// A fresh machine with the default ROM, reset and run for `frames` frames,
-// the frame interrupt raised after each, as the main loop does.
 void boot(int frames) {
-    z80_fresh();
     std::string error;
-    ASSERT_TRUE(loadrom_file(BRENVIK_DEFAULT_ROM, error)) << error;
-    resetz80();
-    for (int k = 0; k < frames; ++k) {
-        execz80();
-        intreq = 1;
-    }
+    ASSERT_TRUE(boot_rom(frames, error)) << error;
 }
 
 TEST(Rom, BootsToItsStartUpMessage) {
