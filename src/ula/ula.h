@@ -39,6 +39,9 @@ void mixsound();
 // Creates the beeper stream (when the sound system is up) and stops it.
 void start_sound_stream();
 void stop_sound_stream();
+// The stream calls mixsound makes: Allegro's by default; tests replace them.
+extern void *(*stream_buffer_get)(AUDIOSTREAM *);
+extern void (*stream_buffer_free)(AUDIOSTREAM *);
 
 // ---- Palette and colour tables ----
 

@@ -8,20 +8,6 @@
 
 namespace {
 
-// Character square of a screen-memory address (row * 32 + column), worked
-// out from the Spectrum's display layout rather than from dsquare_table.
-int square_of(uint16_t addr) {
-    int o = addr - 0x4000;
-    if (o < 6144) return (((o >> 11) & 3) * 8 + ((o >> 5) & 7)) * 32 + (o & 31);
-    return o - 6144;
-}
-
-std::string hex(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v);
-    return buf;
-}
-
 // Runs CB op2 once from 0x8000.
 int run_cb(uint8_t op2) {
     z80_program({0xCB, op2});

@@ -12,18 +12,6 @@
 
 namespace {
 
-int square_of(uint16_t addr) {
-    int o = addr - 0x4000;
-    if (o < 6144) return (((o >> 11) & 3) * 8 + ((o >> 5) & 7)) * 32 + (o & 31);
-    return o - 6144;
-}
-
-std::string hex(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v);
-    return buf;
-}
-
 uint16_t word_at(uint16_t addr) { return uint16_t(ram[addr] | ram[uint16_t(addr + 1)] << 8); }
 void put_word(uint16_t addr, uint16_t v) { z80_poke(addr, {uint8_t(v), uint8_t(v >> 8)}); }
 
