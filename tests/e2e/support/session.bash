@@ -11,7 +11,9 @@ e2e_own_x_server() {
     if [ -z "${E2E_INSIDE_X:-}" ]; then
         : "${BRENVIK:?BRENVIK must name the program}"
         export E2E_INSIDE_X=1
-        exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+        # Start the search for a free display at a random number, so that tests
+        # started at the same moment do not race for the same one.
+        exec xvfb-run -a -n $((100 + RANDOM % 400)) -s "-screen 0 1280x1024x24" bash "$0" "$@"
     fi
 }
 
