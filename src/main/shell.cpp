@@ -64,8 +64,8 @@ void ticky() {
     tick.pending.fetch_add(1);
     if (tick.ticks.fetch_add(1) + 1 == 50) {
         tick.ticks = 0;
-        tick.fps = tick.frames.load();
-        tick.frames = 0;
+        // One step, so a redraw counted in between is not lost.
+        tick.fps = tick.frames.exchange(0);
         title_due = 1;
     }
 }
