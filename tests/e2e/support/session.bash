@@ -6,15 +6,33 @@ set -euo pipefail
 
 E2E_SUPPORT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-# Runs the calling script again inside its own virtual X server.
+# Runs the calling script again inside its own virtual X server. The server
+# picks a free display number itself and reports it once it accepts
+# connections, so tests started at the same moment never share or race for one.
+# Without -noreset the server resets whenever its last client leaves, and a
+# program connecting at that moment (while xdotool comes and goes) is refused.
 e2e_own_x_server() {
-    if [ -z "${E2E_INSIDE_X:-}" ]; then
-        : "${BRENVIK:?BRENVIK must name the program}"
-        export E2E_INSIDE_X=1
-        # Start the search for a free display at a random number, so that tests
-        # started at the same moment do not race for the same one.
-        exec xvfb-run -a -n $((100 + RANDOM % 400)) -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    if [ -n "${E2E_INSIDE_X:-}" ]; then return 0; fi
+    : "${BRENVIK:?BRENVIK must name the program}"
+    local number_file xvfb status=0 i
+    number_file="$(mktemp /tmp/brenvik-e2e-display.XXXXXX)"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number_file" 2>/dev/null &
+    xvfb=$!
+    for i in $(seq 100); do
+        [ -s "$number_file" ] && break
+        sleep 0.1
+    done
+    if [ ! -s "$number_file" ]; then
+        kill "$xvfb" 2>/dev/null || true
+        rm -f "$number_file"
+        echo "FAIL: the virtual X server did not start" >&2
+        exit 1
     fi
+    E2E_INSIDE_X=1 DISPLAY=":$(head -1 "$number_file")" bash "$0" "$@" || status=$?
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+    rm -f "$number_file"
+    exit "$status"
 }
 
 # A fresh working directory, removed at exit along with a program left running.
