@@ -103,3 +103,8 @@ void fill_dsquares();
 void drawbuffer();
 // Enlarges and presents the changed cells (or the whole picture) on the screen.
 void drawscr();
+// The drawing calls drawscr makes: stretch_blit, do_smart_enlarge and blit by
+// default; tests put recorders here to see the exact areas.
+extern void (*render_stretch)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int);
+extern void (*render_enlarge)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int);
+extern void (*render_blit)(BITMAP *, BITMAP *, int, int, int, int, int, int);
