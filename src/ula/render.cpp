@@ -1,5 +1,133 @@
-// Renderer (placeholder until the machine shell lands).
-#include "ula/ula.h"
+// The frame renderer: decodes changed character cells of screen memory into
+// the 1:1 picture, then enlarges and presents them in rectangles.
+#include <cstring>
 
-void drawbuffer() {}
-void drawscr() {}
+#include "enlarge/enlarge.h"
+#include "screen/screen.h"
+#include "ula/ula.h"
+#include "z80/z80.h"
+
+void (*render_stretch)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int) = stretch_blit;
+void (*render_enlarge)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int) = do_smart_enlarge;
+void (*render_blit)(BITMAP *, BITMAP *, int, int, int, int, int, int) = blit;
+
+namespace {
+
+constexpr int display_file = 0x4000;
+constexpr int attributes = 0x5800;
+constexpr int columns = 32;
+constexpr int rows = 24;
+
+// Four finished pixels in one store; the row pointer of an 8-bit bitmap
+// carries no alignment promise, so the store goes through memcpy.
+inline void store4(uint8_t *at, uint32_t pixels) { std::memcpy(at, &pixels, sizeof pixels); }
+
+// Copies one area to the screen, bracketed as the library asks for a
+// display bitmap.
+void present(BITMAP *from, int sx, int sy, int dx, int dy, int w, int h) {
+    acquire_screen();
+    render_blit(from, screen, sx, sy, dx, dy, w, h);
+    release_screen();
+}
+
+// Enlarges and presents one rectangle of cells, columns x0..x1-1 and rows
+// y0..y1-1, at scale s with the screen offset (xoff, yoff).
+void present_rectangle(int x0, int y0, int x1, int y1, int s, int xoff, int yoff) {
+    const int k = 8 * s;
+    if (s > 1) {
+        // The stretch starts at the rectangle's corner and is as wide and tall
+        // as the rectangle's far edges; it reaches past the rectangle, which
+        // costs time but is clipped to the buffers.
+        render_stretch(emulated_screen, scaled_buffer, 8 * x0, 8 * y0, 8 * x1, 8 * y1, k * x0, k * y0, k * x1,
+                       k * y1);
+        // The scaler looks a little around the rectangle, so that slopes that
+        // cross its edges come out the same as in a whole-picture pass.
+        render_enlarge(emulated_screen, scaled_buffer, 8 * x0 - 2, 8 * y0 - 3, 8 * x1 + 4, 8 * y1 + 3,
+                       k * x0 - 2 * s, k * y0 - 3 * s, k * x1 + 4 * s, k * y1 + 3 * s);
+        // Lines drawn for this rectangle may spill into its neighbours: copy a
+        // margin of s on the left, 4s on the right, 3s above and 2s below.
+        present(scaled_buffer, k * x0 - s, k * y0 - 3 * s, k * x0 - s + xoff, k * y0 - 3 * s + yoff,
+                k * (x1 - x0) + 5 * s, k * (y1 - y0) + 5 * s);
+    } else {
+        present(emulated_screen, 8 * x0, 8 * y0, 8 * x0 + xoff, 8 * y0 + yoff, 8 * (x1 - x0), 8 * (y1 - y0));
+    }
+}
+
+}  // namespace
+
+void drawbuffer() {
+    // Flashing cells change with the phase, not with memory: redraw them every frame.
+    for (int cell = 0; cell < squares; ++cell)
+        if (ram[attributes + cell] & 0x80) dsquare[cell] = 1;
+
+    // One phase for the whole frame, so a flip by the timer mid-decode cannot
+    // leave flashing cells in different phases.
+    const bool inverted = flashon.load(std::memory_order_relaxed) != 0;
+    const bool everything = display.use_dsquares == 0;
+    // An idle machine changes nothing: no need to walk the display file.
+    if (!everything && !std::memchr(dsquare, 1, squares)) return;
+
+    // Walk the display file in address order; the attribute counter restarts
+    // for every pixel line of a third.
+    int a = display_file;
+    for (int third = 0; third < 3; ++third) {
+        for (int line = 0; line < 8; ++line) {
+            int p = attributes + third * 0x100;
+            for (int row = 0; row < 8; ++row) {
+                uint8_t *out = emulated_screen->line[third * 64 + row * 8 + line];
+                for (int column = 0; column < columns; ++column, ++a, ++p) {
+                    uint8_t attr = ram[p];
+                    if (!everything && !dsquare[dsquare_table[a - display_file]]) continue;
+                    const uint8_t pix = ram[a];
+                    if (inverted && (attr & 0x80)) attr = fattr[attr & 0x7F];
+                    const uint32_t colours = attrtable[attr & 0x7F];
+                    store4(out + 8 * column, table[pix >> 4] | colours);
+                    store4(out + 8 * column + 4, table[pix & 0x0F] | colours);
+                }
+            }
+        }
+    }
+}
+
+void drawscr() {
+    // Without a screen (every mode refused) there is nothing to present on.
+    if (!screen) return;
+    const int s = display.scale;
+    int xoff = 0, yoff = 0;
+    if (display.fullscreen == 1) {
+        // Centred on the larger full screen; SCREEN_W and SCREEN_H are 0 without a driver.
+        xoff = (SCREEN_W - 256 * s) / 2;
+        yoff = (SCREEN_H - 192 * s) / 2;
+    }
+
+    if (!display.use_dsquares) {
+        // The whole picture; the flags are left alone and pile up.
+        if (s > 1) {
+            render_stretch(emulated_screen, scaled_buffer, 0, 0, 256, 192, 0, 0, 256 * s, 192 * s);
+            render_enlarge(emulated_screen, scaled_buffer, 0, 0, 256, 192, 0, 0, 256 * s, 192 * s);
+            present(scaled_buffer, 0, 0, xoff, yoff, 256 * s, 192 * s);
+        } else {
+            present(emulated_screen, 0, 0, xoff, yoff, 256, 192);
+        }
+        return;
+    }
+
+    // Group the dirty cells into rectangles: grow right along the row, then
+    // down while the next row has anything dirty under the rectangle.
+    for (int y0 = 0; y0 < rows; ++y0) {
+        for (int x0 = 0; x0 < columns; ++x0) {
+            if (!dsquare[y0 * columns + x0]) continue;
+            int x1 = x0;
+            while (x1 < columns && dsquare[y0 * columns + x1]) dsquare[y0 * columns + x1++] = 0;
+            int y1 = y0 + 1;
+            for (; y1 < rows; ++y1) {
+                uint8_t *row = dsquare + y1 * columns;
+                bool any = false;
+                for (int x = x0; x < x1; ++x) any |= row[x] != 0;
+                if (!any) break;
+                std::memset(row + x0, 0, size_t(x1 - x0));
+            }
+            present_rectangle(x0, y0, x1, y1, s, xoff, yoff);
+        }
+    }
+}

@@ -39,6 +39,9 @@ void mixsound();
 // Creates the beeper stream (when the sound system is up) and stops it.
 void start_sound_stream();
 void stop_sound_stream();
+// The stream calls mixsound makes: Allegro's by default; tests replace them.
+extern void *(*stream_buffer_get)(AUDIOSTREAM *);
+extern void (*stream_buffer_free)(AUDIOSTREAM *);
 
 // ---- Palette and colour tables ----
 
@@ -100,3 +103,8 @@ void fill_dsquares();
 void drawbuffer();
 // Enlarges and presents the changed cells (or the whole picture) on the screen.
 void drawscr();
+// The drawing calls drawscr makes: stretch_blit, do_smart_enlarge and blit by
+// default; tests put recorders here to see the exact areas.
+extern void (*render_stretch)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int);
+extern void (*render_enlarge)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int);
+extern void (*render_blit)(BITMAP *, BITMAP *, int, int, int, int, int, int);

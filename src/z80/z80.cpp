@@ -1,6 +1,10 @@
 // Processor state, memory map, ROM, reset, ports and the frame loop.
 #include "z80/z80.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -56,19 +60,30 @@ bool loadrom_file(const std::string &path, std::string &error) {
     return true;
 }
 
+namespace {
+// The working directory, for messages that name a relative path.
+std::string working_directory() {
+    char buf[4096];
+    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+}
+}  // namespace
+
 bool loadroms() {
     std::string error;
-    if (FILE *probe = std::fopen(rom_name, "rb")) {
-        std::fclose(probe);
+    struct stat st;
+    if (stat(rom_name, &st) == 0) {
+        // A 48.rom that is present but unusable is reported, never passed over.
         if (loadrom_file(rom_name, error)) return true;
-        std::fprintf(stderr, "brenvik: %s (in the working directory).\n", error.c_str());
+        std::fprintf(stderr, "brenvik: %s (in the working directory %s).\n", error.c_str(),
+                     working_directory().c_str());
     } else {
         if (loadrom_file(default_rom_path, error)) {
             std::fprintf(stderr, "brenvik: no %s in the working directory; using the OpenSE BASIC ROM %s.\n",
                          rom_name, default_rom_path);
             return true;
         }
-        std::fprintf(stderr, "brenvik: no %s in the working directory, and %s.\n", rom_name, error.c_str());
+        std::fprintf(stderr, "brenvik: no %s in the working directory %s, and %s.\n", rom_name,
+                     working_directory().c_str(), error.c_str());
     }
     std::fprintf(stderr,
                  "brenvik: a ZX Spectrum 48K ROM image of exactly 16384 bytes is needed: put it in the working\n"

@@ -29,3 +29,7 @@ constexpr uint8_t F_3 = 0x08;
 constexpr uint8_t F_P = 0x04;
 constexpr uint8_t F_N = 0x02;
 constexpr uint8_t F_C = 0x01;
+
+// An opcode byte from its fields: xx yyy zzz. Case labels are spelled with it
+// so that the bit structure of each group stays visible.
+constexpr uint8_t opc(int x, int y, int z) { return uint8_t(x << 6 | y << 3 | z); }

@@ -1,5 +1,6 @@
 #include "z80_harness.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "ula/ula.h"
@@ -46,4 +47,16 @@ int dirty_count() {
     int n = 0;
     for (uint8_t v : dsquare) n += v;
     return n;
+}
+
+int square_of(uint16_t addr) {
+    int o = addr - 0x4000;
+    if (o < 6144) return (((o >> 11) & 3) * 8 + ((o >> 5) & 7)) * 32 + (o & 31);
+    return o - 6144;
+}
+
+std::string hex(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", v);
+    return buf;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 #include "screen/screen.h"
 #include "z80/z80.h"
@@ -19,3 +20,8 @@ void z80_program(std::initializer_list<uint8_t> bytes, uint16_t at = 0x8000);
 int z80_step_cost();
 // Number of dirty squares set.
 int dirty_count();
+// Character square of a screen-memory address (row * 32 + column), worked
+// out from the Spectrum's display layout rather than from dsquare_table.
+int square_of(uint16_t addr);
+// Two hex digits, for failure messages.
+std::string hex(int v);

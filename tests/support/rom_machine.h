@@ -1,0 +1,21 @@
+// A machine running the default ROM, and its screen read back as text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The byte of pixel line `line` (0..7) of character cell (row, col).
+uint16_t cell_addr(int row, int col, int line);
+// Reads one character cell with the ROM's own character set (at 0x3D00,
+// characters 0x20..0x7F). An inverse glyph reads as its character; a cell
+// matching no glyph is '?'.
+char decode_cell(int row, int col);
+// One character row of the screen as text, and the same without trailing spaces.
+std::string screen_row(int row);
+std::string trimmed(const std::string &s);
+// A fresh machine with the default ROM, reset and run for `frames` frames with
+// the frame interrupt raised after each, as the main loop does. Returns false
+// (with the reason in error) when the ROM cannot be read.
+bool boot_rom(int frames, std::string &error);
+// Runs frames with the frame interrupt after each.
+void run_frames(int frames);

@@ -1,0 +1,484 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "allegro_headless.h"
+#include "enlarge/enlarge.h"
+#include "ula/ula.h"
+
+namespace {
+
+// Pixel values (2 x attribute + bit) and their priorities.
+constexpr int black = 0x00;        // paper of attribute 0, priority 0
+constexpr int white = 2 * 0x38;    // white paper, priority 7
+constexpr int black_ink = white + 1;  // black ink on white paper, priority 0
+constexpr int dither_white = 2 * 0x39;      // white paper of blue-on-white, priority 7
+constexpr int dither_blue = 2 * 0x39 + 1;   // its blue ink, priority 1
+
+using Bitmap = std::unique_ptr<BITMAP, void (*)(BITMAP *)>;
+
+Bitmap make_bitmap(int w, int h) {
+    Bitmap b(create_bitmap(w, h), destroy_bitmap);
+    clear_bitmap(b.get());
+    return b;
+}
+
+Bitmap picture(int w, int h, const std::function<int(int, int)> &value) {
+    Bitmap b = make_bitmap(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b->line[y][x] = static_cast<uint8_t>(value(x, y));
+    return b;
+}
+
+struct Area {
+    int x1, y1, x2, y2;
+};
+
+// The whole source stretched n-fold into a new destination, then smart
+// enlarge over the area (the whole picture unless given).
+Bitmap stretched(BITMAP *src, int n) {
+    Bitmap d = make_bitmap(src->w * n, src->h * n);
+    stretch_blit(src, d.get(), 0, 0, src->w, src->h, 0, 0, src->w * n, src->h * n);
+    return d;
+}
+
+Bitmap smart(BITMAP *src, int n, Area a) {
+    Bitmap d = stretched(src, n);
+    do_smart_enlarge(src, d.get(), a.x1, a.y1, a.x2, a.y2, a.x1 * n, a.y1 * n, a.x2 * n, a.y2 * n);
+    return d;
+}
+
+Bitmap smart(BITMAP *src, int n) { return smart(src, n, {0, 0, src->w, src->h}); }
+
+int differences(BITMAP *a, BITMAP *b) {
+    int count = 0;
+    for (int y = 0; y < a->h; ++y)
+        for (int x = 0; x < a->w; ++x) count += a->line[y][x] != b->line[y][x];
+    return count;
+}
+
+class SmartEnlarge : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        allegro_headless();
+        setup_colour_priorities();
+        build_colour_tables();
+    }
+    void SetUp() override { display.fine_dither = 1; }
+};
+
+// A white region above black whose edge steps two pixels per row: row r is
+// white from column 2r + 8. Pass 0 draws a fan left of every step (the
+// streak is on the row above), so in the enlargement row Y turns white at
+// 2Y + 6n + 2: a straight slope of two destination pixels per row. Scanning
+// right to left meets black after white: black has the lower priority and is
+// no one-line feature, so pass 1 adds nothing, nor do the column passes.
+constexpr int stair_w = 48, stair_h = 12;
+int stair_edge(int r) { return 2 * r + 8; }
+
+int expected_stair_start(int n, int Y) {
+    if (Y < n) return n * stair_edge(0);  // the top row has no row above it
+    return 2 * Y + 6 * n + 2;
+}
+
+class Staircase : public SmartEnlarge, public ::testing::WithParamInterface<int> {};
+
+TEST_P(Staircase, EdgeBecomesAStraightSlope) {
+    const int n = GetParam();
+    Bitmap src = picture(stair_w, stair_h, [](int x, int y) { return x >= stair_edge(y) ? white : black; });
+    Bitmap d = smart(src.get(), n);
+    for (int Y = 0; Y < d->h; ++Y) {
+        const int start = expected_stair_start(n, Y);
+        for (int X = 0; X < d->w; ++X)
+            ASSERT_EQ(d->line[Y][X], X >= start ? white : black) << "scale " << n << " at " << X << "," << Y;
+    }
+}
+
+// The mirror image: now scanning right to left finds the steps and pass 1
+// draws the same fans mirrored; pass 0 meets black after white and adds nothing.
+TEST_P(Staircase, MirrorImageIsSmoothedByTheRightToLeftPass) {
+    const int n = GetParam();
+    Bitmap src = picture(stair_w, stair_h,
+                         [](int x, int y) { return stair_w - 1 - x >= stair_edge(y) ? white : black; });
+    Bitmap d = smart(src.get(), n);
+    for (int Y = 0; Y < d->h; ++Y) {
+        const int start = expected_stair_start(n, Y);
+        for (int X = 0; X < d->w; ++X)
+            ASSERT_EQ(d->line[Y][X], d->w - 1 - X >= start ? white : black)
+                << "scale " << n << " at " << X << "," << Y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, Staircase, ::testing::Values(2, 3, 4, 5));
+
+// At scale 3 the step at (x, y) becomes a white line from 3x - 4 on row 3y
+// and one from 3x - 2 on row 3y + 1; row 3y + 2 keeps the stretch.
+TEST_F(SmartEnlarge, StaircaseStepAtScale3) {
+    Bitmap src = picture(stair_w, stair_h, [](int x, int y) { return x >= stair_edge(y) ? white : black; });
+    Bitmap d = smart(src.get(), 3);
+    const int y = 5, x = stair_edge(y);
+    EXPECT_EQ(d->line[3 * y][3 * x - 5], black);
+    EXPECT_EQ(d->line[3 * y][3 * x - 4], white);
+    EXPECT_EQ(d->line[3 * y + 1][3 * x - 3], black);
+    EXPECT_EQ(d->line[3 * y + 1][3 * x - 2], white);
+    EXPECT_EQ(d->line[3 * y + 2][3 * x - 1], black);
+    EXPECT_EQ(d->line[3 * y + 2][3 * x], white);
+}
+
+// A one-pixel diagonal of black ink (priority 0) on white paper (7): each of
+// its pixels lies between two white pixels on both neighbouring rows and
+// columns, so all four passes smooth it, and at scale 3 it becomes a band of
+// the destination pixels within two of the enlarged diagonal.
+TEST_F(SmartEnlarge, LowPriorityOnePixelDiagonalIsSmoothed) {
+    constexpr int w = 28, h = 20, x0 = 4;
+    Bitmap src = picture(w, h, [](int x, int y) { return x - y == x0 ? black_ink : white; });
+    Bitmap d = smart(src.get(), 3);
+    // Away from the line's ends at the picture's top and bottom.
+    for (int Y = 6; Y < 3 * h - 6; ++Y) {
+        for (int X = 0; X < 3 * w; ++X) {
+            const bool on_band = std::abs(X - Y - 3 * x0) <= 2;
+            ASSERT_EQ(d->line[Y][X], on_band ? black_ink : white) << X << "," << Y;
+        }
+    }
+}
+
+// Block (x - 1, y) of the enlargement compared with the plain stretch.
+bool block_changed(BITMAP *src, int n, int x, int y) {
+    Bitmap plain = stretched(src, n);
+    Bitmap d = smart(src, n);
+    for (int Y = n * y; Y < n * y + n; ++Y)
+        for (int X = n * x; X < n * x + n; ++X)
+            if (d->line[Y][X] != plain->line[Y][X]) return true;
+    return false;
+}
+
+// Row y is black up to x - 1 and white from x. At (x, y), after the long
+// black run, white pixels lie diagonally behind it on both neighbouring rows
+// (a wedge): nothing is drawn into the black block left of it. With a white
+// diagonal neighbour on one side only it is a staircase step and the block
+// is smoothed; when white also goes on straight below the pixel, the edge
+// turns vertical there and no fan is drawn either.
+TEST_F(SmartEnlarge, WedgeAndOppositeSideDrawNothing) {
+    constexpr int w = 40, h = 12, y = 5, x = 20;
+    const struct {
+        const char *name;
+        std::function<bool(int, int)> white_at;  // rows other than y
+        bool tip_changes;
+    } cases[] = {
+        {"notch: rows beside black up to x - 2", [](int px, int) { return px >= x - 1; }, false},
+        {"arrowhead: white only at x - 1 beside",
+         [](int px, int py) { return (py == y - 1 || py == y + 1) && px == x - 1; }, false},
+        {"step: above from x - 2, below from x + 2",
+         [](int px, int py) { return px >= (py < y ? x - 2 : x + 2); }, true},
+        {"step into a vertical edge: above from x - 2, below from x",
+         [](int px, int py) { return px >= (py < y ? x - 2 : x); }, false},
+        {"step: white only at x - 1 above", [](int px, int py) { return py == y - 1 && px == x - 1; }, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bitmap src = picture(w, h, [&](int px, int py) {
+            if (py == y) return px >= x ? white : black;
+            return c.white_at(px, py) ? white : black;
+        });
+        for (int n = 2; n <= 5; ++n) EXPECT_EQ(block_changed(src.get(), n, x - 1, y), c.tip_changes) << "scale " << n;
+    }
+}
+
+// A streak of white behind the pixel on the row above; the run of white
+// ahead of the pixel on its own row limits the slope M: three ahead gives 4,
+// exactly seven leaves the streak's length, eight or more gives 9. Streaks
+// are followed 16 pixels at most. At scale 3 the fan is 2M pixels on row 3y
+// and M on row 3y + 1, left of the pixel's block.
+TEST_F(SmartEnlarge, ForwardRunLimitsTheSlope) {
+    constexpr int w = 64, h = 8, y = 3, x = 24;
+    const struct {
+        int streak, ahead, m;
+    } cases[] = {
+        {12, 0, 1}, {12, 1, 2}, {12, 3, 4}, {12, 6, 7}, {12, 7, 12}, {12, 8, 9}, {12, 20, 9},
+        {5, 7, 5},  {5, 20, 5}, {20, 7, 16}, {16, 7, 16}, {15, 7, 15},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::Message() << "streak " << c.streak << " ahead " << c.ahead);
+        Bitmap src = picture(w, h, [&](int px, int py) {
+            if (py == y - 1) return px >= x - c.streak && px <= x - 1 ? white : black;
+            if (py == y) return px >= x && px <= x + c.ahead ? white : black;
+            return black;
+        });
+        Bitmap d = smart(src.get(), 3);
+        for (int X = 0; X < 3 * x; ++X) {
+            ASSERT_EQ(d->line[3 * y][X], X >= 3 * x - 2 * c.m ? white : black) << X;
+            ASSERT_EQ(d->line[3 * y + 1][X], X >= 3 * x - c.m ? white : black) << X;
+            ASSERT_EQ(d->line[3 * y + 2][X], black) << X;
+        }
+    }
+}
+
+// Ahead of the pixel, positions past the source bitmap count as pixel value
+// 0 (black). A black one-pixel line on white with a streak of 12 on the row
+// above, whose last part runs into the right edge after three pixels, keeps
+// a forward run of eight or more: M = 9.
+TEST_F(SmartEnlarge, ForwardRunPastTheEdgeCountsAsBlack) {
+    constexpr int w = 27, h = 8, y = 4, x = 24;
+    Bitmap src = picture(w, h, [](int px, int py) {
+        if (py == y - 1 && px >= x - 12 && px <= x - 1) return black_ink;
+        if (py == y && px >= x) return black_ink;
+        return white;
+    });
+    Bitmap d = smart(src.get(), 3);
+    constexpr int m = 9;
+    for (int X = 0; X < 3 * x; ++X) {
+        ASSERT_EQ(d->line[3 * y][X], X >= 3 * x - 2 * m ? black_ink : white) << X;
+        ASSERT_EQ(d->line[3 * y + 1][X], X >= 3 * x - m ? black_ink : white) << X;
+    }
+}
+
+// The fine checkerboard needs a blue pixel standing alone on its row between
+// white pixels (or the bitmap's edge), with blue diagonally behind it on both
+// sides: then its own block becomes a checkerboard. Two blue pixels side by
+// side are no dither. A pixel that begins a line of the area is compared with
+// the end of the line before, so it can be a centre too; the fill then stays
+// inside the area's columns.
+TEST_F(SmartEnlarge, FineCheckerboardNeedsALonePixelInARow) {
+    constexpr int w = 16, h = 14, y = 6, n = 4;
+    const struct {
+        const char *name;
+        int x;           // the centre's column
+        bool pair;       // a second blue pixel right of it
+        int area_x1;     // the area's left corner
+        bool checkered;  // the centre's block becomes a checkerboard
+    } cases[] = {
+        {"lone", 6, false, 0, true},
+        {"pair", 6, true, 0, false},
+        {"lone at the right edge", w - 1, false, 0, true},
+        {"lone where the area begins", 6, false, 6, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int x = c.x;
+        Bitmap src = picture(w, h, [&](int px, int py) {
+            const bool blue = (py == y && (px == x - 2 || px == x || (c.pair && px == x + 1))) ||
+                              ((py == y - 1 || py == y + 1) && px == x - 1);
+            return blue ? dither_blue : dither_white;
+        });
+        Bitmap plain = stretched(src.get(), n);
+        Bitmap d = smart(src.get(), n, {c.area_x1, 0, w, h});
+        int odd_white = 0;
+        for (int Y = n * y; Y < n * y + n; ++Y)
+            for (int X = n * x; X < n * x + n; ++X) {
+                if ((X + Y) & 1)
+                    odd_white += d->line[Y][X] == dither_white;
+                else
+                    ASSERT_EQ(d->line[Y][X], dither_blue) << X << "," << Y;
+            }
+        EXPECT_EQ(odd_white, c.checkered ? n * n / 2 : 0);
+        if (c.area_x1 == x) {
+            int outside = 0;  // block (x - 1, y), left of the area
+            for (int Y = n * y; Y < n * y + n; ++Y)
+                for (int X = n * (x - 1); X < n * x; ++X) outside += d->line[Y][X] != plain->line[Y][X];
+            EXPECT_EQ(outside, 0);
+        }
+    }
+}
+
+// Many pixel values, all of one colour (white paper under every ink, and
+// both blacks): nothing is drawn at any scale.
+TEST_F(SmartEnlarge, OneColourDrawsNothing) {
+    std::mt19937 rng(7);
+    const struct {
+        const char *name;
+        std::function<int(int, int)> value;
+    } cases[] = {
+        {"white paper", [&](int, int) { return 2 * (0x38 + static_cast<int>(rng() % 8)); }},
+        {"black and bright black", [&](int, int) { return rng() % 2 ? 0 : 2 * 0x40 + 1; }},
+    };
+    for (const auto &c : cases) {
+        Bitmap src = picture(64, 48, c.value);
+        for (int n = 2; n <= 5; ++n) {
+            Bitmap plain = stretched(src.get(), n);
+            Bitmap d = smart(src.get(), n);
+            EXPECT_EQ(differences(d.get(), plain.get()), 0) << c.name << " scale " << n;
+        }
+    }
+}
+
+// A one-pixel checkerboard of blue ink on white paper at scale 4: with the
+// fine dither every blue pixel is a fill centre and the inside becomes a
+// checkerboard of single pixels, blue where X + Y is even; without it the
+// 4 x 4 blocks stay.
+TEST_F(SmartEnlarge, CheckerboardAtScale4) {
+    constexpr int w = 32, h = 24, n = 4;
+    Bitmap src = picture(w, h, [](int x, int y) { return (x + y) & 1 ? dither_white : dither_blue; });
+    for (int fine = 0; fine <= 1; ++fine) {
+        display.fine_dither = fine;
+        Bitmap plain = stretched(src.get(), n);
+        Bitmap d = smart(src.get(), n);
+        for (int Y = 2 * n; Y < n * (h - 2); ++Y) {
+            for (int X = 2 * n; X < n * (w - 2); ++X) {
+                const int want = fine ? ((X + Y) & 1 ? dither_white : dither_blue) : plain->line[Y][X];
+                ASSERT_EQ(d->line[Y][X], want) << "fine " << fine << " at " << X << "," << Y;
+            }
+        }
+    }
+}
+
+// The fine checkerboard follows absolute destination parity, so blocks
+// join seamlessly at odd scales too.
+TEST_F(SmartEnlarge, CheckerboardJoinsAtEveryScale) {
+    constexpr int w = 24, h = 20;
+    Bitmap src = picture(w, h, [](int x, int y) { return (x + y) & 1 ? dither_white : dither_blue; });
+    for (int n = 2; n <= 5; ++n) {
+        Bitmap d = smart(src.get(), n);
+        for (int Y = 2 * n; Y < n * (h - 2); ++Y)
+            for (int X = 2 * n; X < n * (w - 2); ++X)
+                ASSERT_EQ(d->line[Y][X], (X + Y) & 1 ? dither_white : dither_blue)
+                    << "scale " << n << " at " << X << "," << Y;
+    }
+}
+
+// The fine checkerboard paints only the 3 x 3 neighbourhoods of the dither's
+// pixels: white paper elsewhere, also where rows and columns are exchanged,
+// keeps its blocks.
+TEST_F(SmartEnlarge, FineCheckerboardStaysAtTheDither) {
+    constexpr int w = 40, h = 32, px0 = 20, px1 = 27, py0 = 2, py1 = 7;
+    Bitmap src = picture(w, h, [](int x, int y) {
+        const bool patch = x >= px0 && x <= px1 && y >= py0 && y <= py1;
+        return patch && !((x + y) & 1) ? dither_blue : dither_white;
+    });
+    for (int n = 2; n <= 5; ++n) {
+        Bitmap plain = stretched(src.get(), n);
+        Bitmap d = smart(src.get(), n);
+        int inside = 0;
+        for (int Y = 0; Y < d->h; ++Y)
+            for (int X = 0; X < d->w; ++X) {
+                const int x = X / n, y = Y / n;
+                const bool near = x >= px0 - 1 && x <= px1 + 1 && y >= py0 - 1 && y <= py1 + 1;
+                if (near)
+                    inside += d->line[Y][X] != plain->line[Y][X];
+                else
+                    ASSERT_EQ(d->line[Y][X], plain->line[Y][X]) << "scale " << n << " at " << X << "," << Y;
+            }
+        EXPECT_GT(inside, 0) << "scale " << n;
+    }
+}
+
+// An update rectangle inside a dither: the fill's second colour is the pixel
+// the scan passed just before, also when that pixel opened the call or
+// continued the previous line's run without being a change point. No colour
+// other than the dither's two may appear.
+TEST_F(SmartEnlarge, CheckerboardFillInsideAnAreaUsesOnlyItsColours) {
+    constexpr int w = 64, h = 48;
+    Bitmap src = picture(w, h, [](int x, int y) { return (x + y) & 1 ? dither_white : dither_blue; });
+    const Area areas[] = {
+        {14, 13, 36, 35},  // a cell rectangle with its margins: starts on white
+        {14, 13, 35, 35},  // odd width: each line starts with the previous line's colour
+        {13, 13, 34, 30},
+        {15, 12, 40, 33},
+    };
+    for (const Area &a : areas) {
+        for (int n = 2; n <= 5; ++n) {
+            Bitmap d = smart(src.get(), n, a);
+            for (int Y = 0; Y < d->h; ++Y)
+                for (int X = 0; X < d->w; ++X) {
+                    const int v = d->line[Y][X];
+                    ASSERT_TRUE(v == dither_blue || v == dither_white)
+                        << "area " << a.x1 << "," << a.y1 << " scale " << n << " value " << v << " at " << X << ","
+                        << Y;
+                }
+        }
+    }
+}
+
+// Update rectangles at the picture's edges, with the renderer's margins
+// (2 left, 4 right, 3 above and below), reach outside the source. The
+// source is a window into a larger bitmap whose surroundings hold other
+// colours, and the destination a window with a guard frame around it: the
+// result must be the same as from a source standing alone, and the frame
+// must stay untouched.
+TEST_F(SmartEnlarge, MarginsAtThePictureEdges) {
+    constexpr int g = 24, guard = 0xEE;
+    std::mt19937 rng(1234);
+    // Cells of random attributes, some filled with random pixels, some with
+    // a one-pixel checkerboard, so that fans and fills reach every edge.
+    auto random_picture = [&](BITMAP *b) {
+        for (int cy = 0; cy < b->h / 8; ++cy)
+            for (int cx = 0; cx < b->w / 8; ++cx) {
+                const int attr = rng() & 0x7F;
+                const bool dither = rng() % 3 == 0;
+                for (int y = 8 * cy; y < 8 * cy + 8; ++y)
+                    for (int x = 8 * cx; x < 8 * cx + 8; ++x) {
+                        const int bit = dither ? (x + y) & 1 : rng() % 2;
+                        b->line[y][x] = static_cast<uint8_t>(2 * attr + bit);
+                    }
+            }
+    };
+    Bitmap alone = make_bitmap(256, 192);
+    random_picture(alone.get());
+    Bitmap src_parent = make_bitmap(256 + 2 * g, 192 + 2 * g);
+    for (int y = 0; y < src_parent->h; ++y)
+        for (int x = 0; x < src_parent->w; ++x) src_parent->line[y][x] = static_cast<uint8_t>(rng());
+    Bitmap src(create_sub_bitmap(src_parent.get(), g, g, 256, 192), destroy_bitmap);
+    blit(alone.get(), src.get(), 0, 0, 0, 0, 256, 192);
+
+    const struct {
+        int x0, y0, x1, y1;  // character cells, x1 and y1 exclusive
+    } rects[] = {
+        {0, 10, 1, 11},  {12, 0, 13, 1},  {31, 10, 32, 11}, {12, 23, 13, 24},
+        {0, 0, 1, 1},    {31, 0, 32, 1},  {0, 23, 1, 24},   {31, 23, 32, 24},
+        {0, 0, 32, 24},  {0, 5, 32, 7},   {3, 0, 5, 24},
+    };
+    for (int n = 2; n <= 5; ++n) {
+        const int k = 8 * n;
+        for (int fine = 0; fine <= 1; ++fine) {
+            display.fine_dither = fine;
+            Bitmap ref = stretched(alone.get(), n);
+            Bitmap parent = make_bitmap(256 * n + 2 * g, 192 * n + 2 * g);
+            clear_to_color(parent.get(), guard);
+            Bitmap dest(create_sub_bitmap(parent.get(), g, g, 256 * n, 192 * n), destroy_bitmap);
+            blit(ref.get(), dest.get(), 0, 0, 0, 0, 256 * n, 192 * n);
+            for (const auto &r : rects) {
+                do_smart_enlarge(alone.get(), ref.get(), 8 * r.x0 - 2, 8 * r.y0 - 3, 8 * r.x1 + 4, 8 * r.y1 + 3,
+                                 k * r.x0 - 2 * n, k * r.y0 - 3 * n, k * r.x1 + 4 * n, k * r.y1 + 3 * n);
+                do_smart_enlarge(src.get(), dest.get(), 8 * r.x0 - 2, 8 * r.y0 - 3, 8 * r.x1 + 4, 8 * r.y1 + 3,
+                                 k * r.x0 - 2 * n, k * r.y0 - 3 * n, k * r.x1 + 4 * n, k * r.y1 + 3 * n);
+            }
+            Bitmap copy = make_bitmap(256 * n, 192 * n);
+            blit(dest.get(), copy.get(), 0, 0, 0, 0, 256 * n, 192 * n);
+            EXPECT_EQ(differences(copy.get(), ref.get()), 0) << "scale " << n << " fine " << fine;
+            EXPECT_GT(differences(copy.get(), stretched(alone.get(), n).get()), 0) << "nothing was drawn";
+            int touched = 0;
+            for (int y = 0; y < parent->h; ++y)
+                for (int x = 0; x < parent->w; ++x) {
+                    const bool inside = x >= g && x < g + 256 * n && y >= g && y < g + 192 * n;
+                    touched += !inside && parent->line[y][x] != guard;
+                }
+            EXPECT_EQ(touched, 0) << "scale " << n << " fine " << fine;
+        }
+    }
+}
+
+// Areas far outside, empty, or at scale 1 leave the destination alone.
+TEST_F(SmartEnlarge, DegenerateAreasDrawNothing) {
+    Bitmap src = picture(32, 24, [](int x, int y) { return x > y ? white : (x + y) & 1 ? dither_blue : black; });
+    const struct {
+        const char *name;
+        int x1, y1, x2, y2, n;
+    } cases[] = {
+        {"left of the picture", -40, 0, -20, 24, 3},
+        {"below the picture", 0, 40, 32, 60, 3},
+        {"empty", 10, 10, 9, 9, 3},
+        {"scale 1", 0, 0, 32, 24, 1},
+    };
+    for (const auto &c : cases) {
+        Bitmap plain = stretched(src.get(), 3);
+        Bitmap d = stretched(src.get(), 3);
+        do_smart_enlarge(src.get(), d.get(), c.x1, c.y1, c.x2, c.y2, c.x1 * c.n, c.y1 * c.n, c.x2 * c.n,
+                         c.y2 * c.n);
+        EXPECT_EQ(differences(d.get(), plain.get()), 0) << c.name;
+    }
+}
+
+}  // namespace
