@@ -137,7 +137,7 @@ EOF
 
 # ---- A virtual X server of our own ----
 exec 3> display.num
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >xvfb.err 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp >xvfb.err 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 50); do [ -s display.num ] && break; sleep 0.1; done
