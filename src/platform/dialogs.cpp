@@ -1,10 +1,101 @@
-// Native dialogs (placeholder until the snapshot chooser lands).
+// Native dialogs on GTK 3: the snapshot file chooser and a message box.
+//
+// GTK runs beside Allegro in the same process, with its own connection to
+// the display. Each dialog runs its own modal loop; after it is destroyed
+// the pending GTK events are handled, so that it really leaves the screen
+// before the emulator draws again.
 #include "platform/dialogs.h"
+
+#include <gtk/gtk.h>
 
 #include <cstdio>
 
-bool choose_snapshot(std::string &, std::size_t &) { return false; }
+namespace {
+
+// Starts GTK on first use. Without a display the dialogs cannot be shown.
+bool gtk_ready() {
+    static int state = -1;
+    if (state < 0) {
+        state = gtk_init_check(nullptr, nullptr) ? 1 : 0;
+        if (!state) std::fprintf(stderr, "brenvik: GTK cannot open the display; no dialogs can be shown.\n");
+    }
+    return state == 1;
+}
+
+void settle() {
+    while (gtk_events_pending()) gtk_main_iteration();
+}
+
+// The emulator's window is not a GTK window, so a dialog cannot be made its
+// child. Keeping the dialog above all others keeps it in sight, also over
+// the emulator in full screen.
+void in_front(GtkWidget *dialog) {
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+}
+
+std::size_t extension_of(const std::string &path) {
+    std::size_t slash = path.find_last_of('/');
+    std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = path.find_last_of('.');
+    return dot == std::string::npos || dot < base ? path.size() : dot + 1;
+}
+
+}  // namespace
+
+bool choose_snapshot(std::string &path, std::size_t &extension) {
+    if (!gtk_ready()) return false;
+    GtkWidget *dialog = gtk_file_chooser_dialog_new("Open Snapshot", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
+                                                    "_Cancel", GTK_RESPONSE_CANCEL, "_Open",
+                                                    GTK_RESPONSE_ACCEPT, nullptr);
+    in_front(dialog);
+    GtkFileChooser *chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_select_multiple(chooser, FALSE);
+    // Patterns are matched case-sensitively, so each letter admits both cases.
+    GtkFileFilter *filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, "Snapshot (*.sna/*.z80)");
+    gtk_file_filter_add_pattern(filter, "*.[sS][nN][aA]");
+    gtk_file_filter_add_pattern(filter, "*.[zZ]80");
+    gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the filter over
+
+    bool chosen = false;
+    // In open mode the chooser accepts only files that exist; a name typed in
+    // that does not name a readable file is refused here as well, and the
+    // dialog stays open.
+    while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        gchar *name = gtk_file_chooser_get_filename(chooser);
+        bool exists = name && g_file_test(name, G_FILE_TEST_IS_REGULAR);
+        if (exists) {
+            path = name;
+            extension = extension_of(path);
+            chosen = true;
+        } else {
+            GtkWidget *refusal = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                                        GTK_BUTTONS_OK, "No such file:\n%s", name ? name : "");
+            gtk_window_set_title(GTK_WINDOW(refusal), "Not Found");
+            in_front(refusal);
+            gtk_dialog_run(GTK_DIALOG(refusal));
+            gtk_widget_destroy(refusal);
+        }
+        g_free(name);
+        if (chosen) break;
+    }
+    gtk_widget_destroy(dialog);
+    settle();
+    return chosen;
+}
 
 void message_box(const std::string &text, const std::string &caption) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    // Also on standard error, where it is kept when the box cannot be shown.
+    std::fprintf(stderr, "brenvik: %s: %s\n", caption.c_str(), text.c_str());
+    if (!gtk_ready()) return;
+    GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
+                                            text.c_str());
+    gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    in_front(box);
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+    settle();
 }

@@ -4,6 +4,7 @@
 // and the renderer read and write it directly.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -87,3 +88,12 @@ struct snapshot_result {
 };
 snapshot_result opensna(const char *path);
 snapshot_result openz80(const char *path);
+// The same loaders over a file already in memory; name stands for the file in messages.
+snapshot_result opensna_bytes(const uint8_t *data, std::size_t size, const std::string &name);
+snapshot_result openz80_bytes(const uint8_t *data, std::size_t size, const std::string &name);
+// Where the extension of path begins (after the last dot of its file name),
+// or path.size() when it has none.
+std::size_t snapshot_extension(const std::string &path);
+// Loads path with the loader its extension's first letter picks: Z or z the
+// .z80 loader, anything else (or no extension) the .sna loader.
+snapshot_result opensnapshot(const std::string &path, std::size_t extension);
