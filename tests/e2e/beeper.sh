@@ -60,7 +60,7 @@ freq, dur, swing = float(f['frequency']), float(f['duration']), int(f['swing'])
 ok = True
 if abs(freq - note) > 0.03 * note:
     print('frequency %.2f Hz is not within 3%% of %.2f Hz' % (freq, note)); ok = False
-if not 0.9 <= dur <= 1.1:
+if not 0.8 <= dur <= 1.25:
     print('the note lasts %.3f s, not about 1 s' % dur); ok = False
 if swing < 16384:
     print('the swing %d is too small to hear: BEEP is nearly silent' % swing); ok = False

@@ -10,7 +10,9 @@ channel is used, from OFFSET_BYTES on. Prints one line of key=value fields:
   tone      1 if a tone was found, else 0
   frequency fundamental of the longest stretch of regular swings, in Hz
   duration  length of that stretch, in seconds
-  swing     peak-to-peak level within it
+  seams     periods left out of the frequency as broken by dropped or
+            repeated buffers
+  swing     typical peak-to-peak level within it
 """
 import struct
 import sys
@@ -57,14 +59,20 @@ def measure(samples, rate):
     rises = [i for i, rising in stretch if rising]
     if len(rises) < 3:
         return out
-    periods = len(rises) - 1
-    span = rises[-1] - rises[0]
+    # A busy host may drop a frame of samples or play a stale one again; the
+    # periods across such a seam are off, so only periods near the typical
+    # one are averaged.
+    periods = sorted(b - a for a, b in zip(rises, rises[1:]))
+    typical = periods[len(periods) // 2]
+    kept = [p for p in periods if 0.9 * typical <= p <= 1.1 * typical]
     first, last = stretch[0][0], stretch[-1][0]
-    part = samples[first:last + 1]
+    # The swing of the tone itself: the levels of the kept periods' edges.
+    levels = sorted(samples[i] for i, _ in stretch)
     out.update(tone=1,
-               frequency=round(rate * periods / span, 2),
+               frequency=round(rate * len(kept) / sum(kept), 2),
                duration=round((last - first) / rate, 3),
-               swing=max(part) - min(part))
+               seams=len(periods) - len(kept),
+               swing=levels[-len(levels) // 10] - levels[len(levels) // 10])
     return out
 
 
