@@ -208,10 +208,6 @@ TEST_F(Keyboard, EveryEvenPortWithEveryKeyHeld) {
     }
 }
 
-TEST_F(Keyboard, NoKeyHeldReadsAllColumnsHigh) {
-    for (int p = 0; p < 0x10000; p += 2) ASSERT_EQ(readula(uint16_t(p)), 0x1F) << "port " << p;
-}
-
 // Hot keys are not Spectrum keys.
 TEST_F(Keyboard, HotKeysPressNothing) {
     for (int k : {KEY_ESC, KEY_F1, KEY_F3, KEY_F4, KEY_F5, KEY_F6, KEY_F7, KEY_F8, KEY_F9, KEY_F10,
