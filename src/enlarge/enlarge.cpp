@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "ula/ula.h"
@@ -35,6 +36,7 @@ namespace {
 constexpr int back_search = 16;    // how far a diagonal streak is followed
 constexpr int forward_search = 8;  // how far the run ahead of the pixel is followed
 constexpr int no_priority = -1;    // a neighbour outside the source bitmap
+constexpr int frame = back_search; // cells around the scanned area in every grid
 
 // Passes: 0 rows left to right, 1 rows right to left, 2 columns top to
 // bottom, 3 columns bottom to top.
@@ -42,39 +44,63 @@ constexpr bool along_columns(int pass) { return pass >= 2; }
 constexpr int direction(int pass) { return (pass & 1) ? -1 : 1; }
 
 // The priorities of the source around the scanned area, one byte per pixel,
-// with a frame of back_search pixels on every side so that no neighbour read
-// needs a bounds check; pixels outside the source bitmap hold no_priority.
-// Built once per call and shared by the four passes; the buffer is kept
-// between calls.
-struct Plane {
+// laid out so that the scan lines of a pass are contiguous: position u along
+// a line, line v across. The rows grid (u = x, v = y) serves passes 0 and 1,
+// its transpose, the columns grid (u = y, v = x), passes 2 and 3. A frame of
+// back_search cells on every side lets every neighbour be read without a
+// bounds check; cells outside the source bitmap hold no_priority. Both are
+// built once per call; the buffers are kept between calls.
+struct Grid {
     std::vector<int8_t> cells;
-    int x0 = 0, y0 = 0;   // source coordinates of the first cell
-    int width = 0, height = 0;
-
-    void build(const BITMAP *src, int xa, int ya, int xb, int yb) {
-        x0 = xa - back_search;
-        y0 = ya - back_search;
-        width = xb - xa + 1 + 2 * back_search;
-        height = yb - ya + 1 + 2 * back_search;
-        cells.resize(static_cast<size_t>(width) * height);
-        // Only rows and columns inside the bitmap hold priorities.
-        const int cx0 = std::max(x0, 0), cx1 = std::max(std::min(x0 + width, src->w), cx0);
-        for (int y = y0; y < y0 + height; ++y) {
-            int8_t *row = &cells[static_cast<size_t>(y - y0) * width];
-            if (y < 0 || y >= src->h) {
-                std::fill(row, row + width, no_priority);
-                continue;
-            }
-            std::fill(row, row + (cx0 - x0), no_priority);
-            const uint8_t *in = src->line[y];
-            for (int x = cx0; x < cx1; ++x) row[x - x0] = colour_table[in[x]];
-            std::fill(row + (cx1 - x0), row + width, no_priority);
-        }
+    int u0 = 0, v0 = 0;          // coordinates of the first cell
+    int stride = 0, lines = 0;   // cells per line, and lines
+    const int8_t *at(int u, int v) const {
+        return &cells[static_cast<size_t>(v - v0) * stride + static_cast<size_t>(u - u0)];
     }
-    const int8_t *at(int x, int y) const { return &cells[static_cast<size_t>(y - y0) * width + (x - x0)]; }
 };
 
-Plane plane;
+Grid rows_grid, columns_grid;
+
+void build_grids(const BITMAP *src, int xa, int ya, int xb, int yb) {
+    Grid &g = rows_grid;
+    g.u0 = xa - frame;
+    g.v0 = ya - frame;
+    g.stride = xb - xa + 1 + 2 * frame;
+    g.lines = yb - ya + 1 + 2 * frame;
+    g.cells.resize(static_cast<size_t>(g.stride) * g.lines);
+    // Only rows and columns inside the bitmap hold priorities.
+    const int cx0 = std::max(g.u0, 0), cx1 = std::max(std::min(g.u0 + g.stride, src->w), cx0);
+    for (int y = g.v0; y < g.v0 + g.lines; ++y) {
+        int8_t *row = &g.cells[static_cast<size_t>(y - g.v0) * g.stride];
+        if (y < 0 || y >= src->h) {
+            std::fill(row, row + g.stride, no_priority);
+            continue;
+        }
+        std::fill(row, row + (cx0 - g.u0), no_priority);
+        const uint8_t *in = src->line[y];
+        for (int x = cx0; x < cx1; ++x) row[x - g.u0] = colour_table[in[x]];
+        std::fill(row + (cx1 - g.u0), row + g.stride, no_priority);
+    }
+
+    // The transpose, in blocks of 8 x 8 cells so that reads and writes both
+    // stay within a few cache lines.
+    Grid &t = columns_grid;
+    t.u0 = g.v0;
+    t.v0 = g.u0;
+    t.stride = g.lines;
+    t.lines = g.stride;
+    t.cells.resize(g.cells.size());
+    for (int y0 = 0; y0 < g.lines; y0 += 8) {
+        const int y1 = std::min(y0 + 8, g.lines);
+        for (int x0 = 0; x0 < g.stride; x0 += 8) {
+            const int x1 = std::min(x0 + 8, g.stride);
+            for (int x = x0; x < x1; ++x) {
+                int8_t *out = &t.cells[static_cast<size_t>(x) * t.stride];
+                for (int y = y0; y < y1; ++y) out[y] = g.cells[static_cast<size_t>(y) * g.stride + x];
+            }
+        }
+    }
+}
 
 struct Scan {
     const BITMAP *src;
@@ -84,25 +110,17 @@ struct Scan {
     int cl, cr, ct, cb;       // destination bounds: columns cl..cr-1, rows ct..cb-1
     bool fine_dither;
 
-    // Carried through the whole call, across lines and passes.
+    // The last pixel read, carried across lines and passes.
     bool started = false;     // false until the first pixel has been read
-    int q = 0;                // priority of the last pixel read
-    int last = 0;             // value of the last pixel read
-
-    // Per line.
-    int R = 0;                // a pixel of the current run (priority q)
-    int L = 0;                // index of the last change point
+    int q = 0;                // its priority
+    int last = 0;             // its value
 };
 
-// Source pixel at position u of scan line v, in bounds.
+// Source pixel value at position u of scan line v, in bounds.
 template <int Pass>
-inline const uint8_t *source_at(const Scan &s, int u, int v) {
-    return along_columns(Pass) ? &s.src->line[u][v] : &s.src->line[v][u];
+inline int source_at(const Scan &s, int u, int v) {
+    return along_columns(Pass) ? s.src->line[u][v] : s.src->line[v][u];
 }
-
-// R only ever serves the fine checkerboard, which only the row passes draw;
-// the column passes neither keep it nor read the pixels it would need.
-constexpr bool keeps_run_pixel(int pass) { return !along_columns(pass); }
 
 // Every pixel of one n x n destination block, cell (t, r) of the source,
 // that lies on a square of the given parity (X + Y even: 0, odd: 1) gets
@@ -166,21 +184,23 @@ void fine_checkerboard(const Scan &s, int x, int y, int c, int R) {
     fill_neighbourhood<0>(s, x, y, c, R);
 }
 
-// One line of the fan, clipped to the destination before it is drawn.
+// One line of the fan, from..to along the scan on destination line `line`,
+// clipped to the destination and stored straight into its rows (the
+// destination is a memory bitmap, drawn in solid colour).
 template <int Pass>
 void fan_line(const Scan &s, int line, int from, int to, int c) {
-    if (from > to) std::swap(from, to);
-    const int lo = along_columns(Pass) ? s.ct : s.cl, hi = along_columns(Pass) ? s.cb : s.cr;
-    const int across_lo = along_columns(Pass) ? s.cl : s.ct;
-    const int across_hi = along_columns(Pass) ? s.cr : s.cb;
+    constexpr bool columns = along_columns(Pass);
+    const int lo = columns ? s.ct : s.cl, hi = columns ? s.cb : s.cr;
+    const int across_lo = columns ? s.cl : s.ct, across_hi = columns ? s.cr : s.cb;
     if (line < across_lo || line >= across_hi) return;
     from = std::max(from, lo);
     to = std::min(to, hi - 1);
     if (from > to) return;
-    if (along_columns(Pass))
-        vline(s.dest, line, from, to, c);
-    else
-        hline(s.dest, from, line, to, c);
+    if (columns) {
+        for (int Y = from; Y <= to; ++Y) s.dest->line[Y][line] = static_cast<uint8_t>(c);
+    } else {
+        std::memset(s.dest->line[line] + from, c, static_cast<size_t>(to - from + 1));
+    }
 }
 
 // How many cells from start + step on, one step apart, hold priority p,
@@ -191,45 +211,65 @@ inline int streak(const int8_t *start, ptrdiff_t step, int p) {
     return count;
 }
 
-// A pixel at index i of the line where the priority differs from the run
-// before it. cp points at its value c in the source, pr at its priority p in
-// the plane; ahead is the step to the next position of the scan (u + f),
-// next the step to the same position on the next line (v + 1).
+// Marks, for the count positions of one line from pr on (in memory order),
+// the pixels that can draw something: change points (the priority differs
+// from the previous position's) that pass the priority gate and have a
+// streak behind them on one side only, with the other side free of their
+// priority, after a run of two or more (a staircase edge); or, with
+// Checkers, lone pixels after a one-pixel run with single diagonal
+// neighbours of their priority behind them on both sides (a dither). The
+// previous position is taken from the line itself, which is wrong for the
+// first two positions of the scan; the caller looks at those anyway. No
+// branches, so the compiler can work on many positions at once.
+template <int F, bool Checkers>
+void mark_candidates(const int8_t *pr, ptrdiff_t stride, int count, uint8_t *flags) {
+    const int8_t *prev = pr - stride, *next = pr + stride;
+    for (int k = 0; k < count; ++k) {
+        const int8_t p = pr[k], q0 = pr[k - F], a = prev[k], b = next[k];
+        const bool change = p != q0;
+        const bool spreads = (p > q0) | ((a == q0) & (b == q0));
+        const bool sn = next[k - F] == p, sp = prev[k - F] == p;
+        const bool long_run = q0 == pr[k - 2 * F];
+        bool draws = long_run & (sn != sp) & ((sn & (a != p)) | (sp & (b != p)));
+        if (Checkers) {
+            const int8_t ahead = pr[k + F];
+            draws |= !long_run & (p < q0) & sn & sp & (next[k - 2 * F] != p) & (prev[k - 2 * F] != p) &
+                     ((ahead == q0) | (ahead == no_priority));
+        }
+        flags[k] = static_cast<uint8_t>(change & spreads & draws);
+    }
+}
+
+// A pixel at index i of the line where the priority p differs from q0, the
+// priority of the pixel read before it. pr points at p in the grid; `after_one`
+// says the run before was one pixel long (or the line had just begun);
+// prev_value is the value of the pixel read before, the run's colour.
 template <int Pass>
-void change_point(Scan &s, int i, int u, int v, const uint8_t *cp, const int8_t *pr, ptrdiff_t ahead,
-                  ptrdiff_t next) {
+void change_point(const Scan &s, int u, int v, const int8_t *pr, ptrdiff_t stride, int q0, bool after_one,
+                  int prev_value) {
+    constexpr int F = direction(Pass);
     const int p = *pr;
-    const int q0 = s.q;
-    s.q = p;
-    const int L0 = s.L;
-    s.L = i;
-    const int run = i - L0;  // length of the previous run, of priority q0
-    const int R = s.R;
-    if (keeps_run_pixel(Pass)) s.R = *cp;
 
     // A colour spreads over one of higher priority only as a feature one line
-    // thick between two lines of that colour. And without a pixel of its
-    // priority diagonally behind it there is no streak (M = 0). Both are
-    // tested together, as most change points fail one or the other.
-    const int above = pr[-next], below = pr[next];
-    const bool spreads = (p > q0) | ((above == q0) & (below == q0));
-    const bool diagonal = (pr[next - ahead] == p) | (pr[-next - ahead] == p);
-    if (!(spreads & diagonal)) return;
+    // thick between two lines of that colour.
+    const int above = pr[-stride], below = pr[stride];
+    if (!((p > q0) | ((above == q0) & (below == q0)))) return;
 
     // Diagonal streaks of the pixel's priority behind it, on the next line
     // (sn) and on the previous line (sp), each counted from the first
     // position behind without a gap.
-    const int sn = streak(pr + next, -ahead, p);
-    const int sp = streak(pr - next, -ahead, p);
+    const int sn = streak(pr + stride, -F, p);
+    const int sp = streak(pr - stride, -F, p);
     int m = std::max(sn, sp);
+    if (m == 0) return;
 
-    if (run <= 1) {
+    if (after_one) {
         // A one-pixel run behind: the pixel may be the centre of a
         // checkerboard, if it stands alone (followed again by the previous
         // run's colour, or by the bitmap's edge).
         if (!along_columns(Pass) && s.fine_dither && sn == 1 && sp == 1 && p < q0 &&
-            (pr[ahead] == q0 || pr[ahead] == no_priority))
-            fine_checkerboard(s, u, v, *cp, R);
+            (pr[F] == q0 || pr[F] == no_priority))
+            fine_checkerboard(s, u, v, source_at<Pass>(s, u, v), prev_value);
         return;
     }
 
@@ -241,7 +281,7 @@ void change_point(Scan &s, int i, int u, int v, const uint8_t *cp, const int8_t 
     // A short run ahead limits the slope. Outside the bitmap counts as pixel 0.
     int jf = forward_search + 1;
     for (int j = 1; j <= forward_search; ++j) {
-        const int pa = pr[j * ahead];
+        const int pa = pr[j * F];
         if ((pa == no_priority ? colour_table[0] : pa) != p) {
             jf = j;
             break;
@@ -251,79 +291,103 @@ void change_point(Scan &s, int i, int u, int v, const uint8_t *cp, const int8_t 
 
     // The fan: n - 1 destination lines behind the pixel's block, the longest
     // next to the streak, each shorter by m away from it.
-    const int c = *cp;
+    const int c = source_at<Pass>(s, u, v);
     const int n = s.n;
     const int D = u * n;
     for (int k = 0; k <= n - 2; ++k) {
         const int len = m * (n - 1 - k);
         const int line = v * n + (sp != 0 ? k : n - 1 - k);
-        if (direction(Pass) > 0)
+        if (F > 0)
             fan_line<Pass>(s, line, D - len, D - 1, c);
         else
-            fan_line<Pass>(s, line, D + n - 1 + len, D + n, c);
+            fan_line<Pass>(s, line, D + n, D + n - 1 + len, c);
+    }
+}
+
+// Positions of one line, in memory order, that need a closer look.
+std::vector<uint8_t> flags;
+
+// Visits the set bytes of flags[0..count) in the scan's order; flags holds
+// zeros up to the next multiple of 8.
+template <int F, typename Visit>
+inline void for_each_flag(const uint8_t *fl, int count, Visit visit) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "flag words are read lowest byte first");
+    const int words = (count + 7) / 8;
+    for (int w = 0; w < words; ++w) {
+        const int base = F > 0 ? 8 * w : 8 * (words - 1 - w);
+        uint64_t bits;
+        std::memcpy(&bits, fl + base, 8);
+        while (bits) {
+            if (F > 0) {
+                visit(base + (__builtin_ctzll(bits) >> 3));
+                bits &= bits - 1;
+            } else {
+                const int top = 63 - __builtin_clzll(bits);
+                visit(base + (top >> 3));
+                bits &= ~(uint64_t{1} << top);
+            }
+        }
     }
 }
 
 template <int Pass>
 void scan_pass(Scan &s, int x1, int y1, int x2, int y2) {
-    constexpr int f = direction(Pass);
-    const int uext = along_columns(Pass) ? s.src->h : s.src->w;
-    const int vext = along_columns(Pass) ? s.src->w : s.src->h;
-    const int ulo = along_columns(Pass) ? y1 : x1, uhi = along_columns(Pass) ? y2 : x2;
-    const int vlo = along_columns(Pass) ? x1 : y1, vhi = along_columns(Pass) ? x2 : y2;
-    const int count = uhi - ulo + 1;  // both ends are visited
-    if (count <= 0) return;
-    const int ustart = f > 0 ? ulo : uhi;
+    constexpr int F = direction(Pass);
+    constexpr bool columns = along_columns(Pass);
+    const Grid &g = columns ? columns_grid : rows_grid;
+    const int uext = columns ? s.src->h : s.src->w;
+    const int vext = columns ? s.src->w : s.src->h;
+    const int ulo = columns ? y1 : x1, uhi = columns ? y2 : x2;
+    const int vlo = columns ? x1 : y1, vhi = columns ? x2 : y2;
 
-    // The indices whose position lies inside the bitmap form one interval.
-    int ia, ib;
-    if (f > 0) {
-        ia = std::max(0, -ustart);
-        ib = std::min(count, uext - ustart);
-    } else {
-        ia = std::max(0, ustart - uext + 1);
-        ib = std::min(count, ustart + 1);
-    }
-    if (ia >= ib) return;
+    // The positions inside the bitmap, ua..ub, are the ones read; the index
+    // of a position counts from the first visited, inside or not.
+    const int ua = std::max(ulo, 0), ub = std::min(uhi, uext - 1);
+    if (ua > ub) return;
+    const int count = ub - ua + 1;
+    const int ufirst = F > 0 ? ua : ub, ulast = F > 0 ? ub : ua;
+    auto index = [&](int u) { return F > 0 ? u - ulo : uhi - u; };
 
-    // Steps through the plane: along the scan, and across to the next line.
-    const ptrdiff_t ahead = along_columns(Pass) ? f * static_cast<ptrdiff_t>(plane.width) : f;
-    const ptrdiff_t next = along_columns(Pass) ? 1 : plane.width;
+    flags.assign(static_cast<size_t>(count + 7) / 8 * 8, 0);
+    const bool checkers = !columns && s.fine_dither;
+    const ptrdiff_t stride = g.stride;
 
     for (int v = std::max(vlo, 0); v < std::min(vhi, vext); ++v) {
-        // The run of priority q goes on from the previous line, so R starts
-        // as the last pixel read, which belongs to it (and positions skipped
-        // before the first one inside leave it so).
-        s.L = 0;
-        if (keeps_run_pixel(Pass)) s.R = s.last;
+        const int8_t *line = g.at(ua, v);  // position ua
+        if (checkers)
+            mark_candidates<F, true>(line, stride, count, flags.data());
+        else
+            mark_candidates<F, false>(line, stride, count, flags.data());
 
-        int i = ia;
-        int u = ustart + i * f;
-        const int8_t *pr = along_columns(Pass) ? plane.at(v, u) : plane.at(u, v);
-        if (!s.started) {
-            // The first pixel of the call opens the first run.
-            s.started = true;
-            s.q = *pr;
-            if (keeps_run_pixel(Pass)) s.R = *source_at<Pass>(s, u, v);
-        } else if (*pr == s.q) {
-            // The run goes on from the previous line; this pixel is its colour.
-            if (keeps_run_pixel(Pass)) s.R = *source_at<Pass>(s, u, v);
-        } else {
-            change_point<Pass>(s, i, u, v, source_at<Pass>(s, u, v), pr, ahead, next);
-        }
+        // The first position compares with the pixel read before the line
+        // (none before the call's first pixel, which opens the first run),
+        // and the second with the first: both are always looked at.
+        const int8_t first_p = line[ufirst - ua];
+        const bool first_changes = s.started && first_p != s.q;
+        flags[ufirst - ua] = first_changes;
+        if (count > 1) flags[ufirst + F - ua] = 1;
+        const int q_before = s.q, value_before = s.last;
 
-        // Along a run: one read and one comparison per position.
-        for (++i, pr += ahead; i < ib; ++i, pr += ahead) {
-            const int q = s.q;
-            while (*pr == q) {
-                if (++i == ib) break;
-                pr += ahead;
+        for_each_flag<F>(flags.data(), count, [&](int k) {
+            const int u = ua + k;
+            const int8_t *pr = line + k;
+            const int i = index(u);
+            if (u == ufirst) {
+                change_point<Pass>(s, u, v, pr, stride, q_before, i <= 1, value_before);
+                return;
             }
-            if (i == ib) break;
-            u = ustart + i * f;
-            change_point<Pass>(s, i, u, v, source_at<Pass>(s, u, v), pr, ahead, next);
-        }
-        if (keeps_run_pixel(Pass)) s.last = *source_at<Pass>(s, ustart + (ib - 1) * f, v);
+            const int q0 = pr[-F];
+            if (*pr == q0) return;
+            // The run before is one pixel long if the position before was a
+            // change point; at the line's start the run goes on from the line before.
+            const bool prev_changes = u - F == ufirst ? first_changes : q0 != pr[-2 * F];
+            change_point<Pass>(s, u, v, pr, stride, q0, i <= 1 || prev_changes,
+                               columns ? 0 : source_at<Pass>(s, u - F, v));
+        });
+
+        s.started = true;
+        s.q = line[ulast - ua];
+        if (!columns) s.last = source_at<Pass>(s, ulast, v);
     }
 }
 
@@ -344,7 +408,7 @@ void do_smart_enlarge(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int 
     const int xa = std::max(x1, 0), xb = std::min(x2, source->w - 1);
     const int ya = std::max(y1, 0), yb = std::min(y2, source->h - 1);
     if (xa > xb || ya > yb) return;
-    plane.build(source, xa, ya, xb, yb);
+    build_grids(source, xa, ya, xb, yb);
 
     Scan s{};
     s.src = source;
