@@ -31,6 +31,10 @@
 
 #include "ula/ula.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int back_search = 16;    // how far a diagonal streak is followed
@@ -61,12 +65,39 @@ struct Grid {
 
 Grid rows_grid, columns_grid;
 
+// Transposes the 8 x 8 cells at in (rows in_stride apart) into out (rows
+// out_stride apart).
+inline void transpose8(const int8_t *in, ptrdiff_t in_stride, int8_t *out, ptrdiff_t out_stride) {
+#if defined(__SSE2__)
+    __m128i r[8];
+    for (int k = 0; k < 8; ++k) r[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(in + k * in_stride));
+    // Interleave bytes, then pairs, then fours: each step doubles the run of
+    // one column's cells that lie together.
+    const __m128i b0 = _mm_unpacklo_epi8(r[0], r[1]), b1 = _mm_unpacklo_epi8(r[2], r[3]);
+    const __m128i b2 = _mm_unpacklo_epi8(r[4], r[5]), b3 = _mm_unpacklo_epi8(r[6], r[7]);
+    const __m128i w0 = _mm_unpacklo_epi16(b0, b1), w1 = _mm_unpackhi_epi16(b0, b1);
+    const __m128i w2 = _mm_unpacklo_epi16(b2, b3), w3 = _mm_unpackhi_epi16(b2, b3);
+    const __m128i col[4] = {_mm_unpacklo_epi32(w0, w2), _mm_unpackhi_epi32(w0, w2), _mm_unpacklo_epi32(w1, w3),
+                            _mm_unpackhi_epi32(w1, w3)};
+    for (int k = 0; k < 4; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (2 * k) * out_stride), col[k]);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (2 * k + 1) * out_stride), _mm_unpackhi_epi64(col[k], col[k]));
+    }
+#else
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 8; ++y) out[x * out_stride + y] = in[y * in_stride + x];
+#endif
+}
+
+// Both grids cover the area's positions inside the bitmap, xa..xb by ya..yb,
+// with the frame around them; their sides are rounded up to whole blocks of
+// 8 for the transpose.
 void build_grids(const BITMAP *src, int xa, int ya, int xb, int yb) {
     Grid &g = rows_grid;
     g.u0 = xa - frame;
     g.v0 = ya - frame;
-    g.stride = xb - xa + 1 + 2 * frame;
-    g.lines = yb - ya + 1 + 2 * frame;
+    g.stride = (xb - xa + 1 + 2 * frame + 7) & ~7;
+    g.lines = (yb - ya + 1 + 2 * frame + 7) & ~7;
     g.cells.resize(static_cast<size_t>(g.stride) * g.lines);
     // Only rows and columns inside the bitmap hold priorities.
     const int cx0 = std::max(g.u0, 0), cx1 = std::max(std::min(g.u0 + g.stride, src->w), cx0);
@@ -82,24 +113,16 @@ void build_grids(const BITMAP *src, int xa, int ya, int xb, int yb) {
         std::fill(row + (cx1 - g.u0), row + g.stride, no_priority);
     }
 
-    // The transpose, in blocks of 8 x 8 cells so that reads and writes both
-    // stay within a few cache lines.
     Grid &t = columns_grid;
     t.u0 = g.v0;
     t.v0 = g.u0;
     t.stride = g.lines;
     t.lines = g.stride;
     t.cells.resize(g.cells.size());
-    for (int y0 = 0; y0 < g.lines; y0 += 8) {
-        const int y1 = std::min(y0 + 8, g.lines);
-        for (int x0 = 0; x0 < g.stride; x0 += 8) {
-            const int x1 = std::min(x0 + 8, g.stride);
-            for (int x = x0; x < x1; ++x) {
-                int8_t *out = &t.cells[static_cast<size_t>(x) * t.stride];
-                for (int y = y0; y < y1; ++y) out[y] = g.cells[static_cast<size_t>(y) * g.stride + x];
-            }
-        }
-    }
+    for (int y = 0; y < g.lines; y += 8)
+        for (int x = 0; x < g.stride; x += 8)
+            transpose8(&g.cells[static_cast<size_t>(y) * g.stride + x], g.stride,
+                       &t.cells[static_cast<size_t>(x) * t.stride + y], t.stride);
 }
 
 struct Scan {
