@@ -226,12 +226,52 @@ void fan_line(const Scan &s, int line, int from, int to, int c) {
     }
 }
 
-// How many cells from start + step on, one step apart, hold priority p,
-// up to the back search limit.
-inline int streak(const int8_t *start, ptrdiff_t step, int p) {
-    int count = 0;
-    while (count < back_search && start[(count + 1) * step] == p) ++count;
-    return count;
+// Eight cells at a time, as one little-endian word: byte k holds cell k.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "cell words are read lowest byte first");
+constexpr uint64_t ones = 0x0101010101010101u;
+constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+
+inline uint64_t load8(const int8_t *cells) {
+    uint64_t w;
+    std::memcpy(&w, cells, 8);
+    return w;
+}
+
+// 0x80 in every byte of w that is zero, 0 in the others.
+constexpr uint64_t zero_bytes(uint64_t w) { return ~(((w & low7) + low7) | w | low7); }
+
+// Of the eight cells at cells[0..7], how many in a row hold priority p,
+// counted from cells[0] up (Up) or from cells[7] down.
+template <bool Up>
+inline int run_of(const int8_t *cells, int p) {
+    const uint64_t differs = load8(cells) ^ (ones * static_cast<uint8_t>(p));
+    if (!differs) return 8;
+    return (Up ? __builtin_ctzll(differs) : __builtin_clzll(differs)) >> 3;
+}
+
+// How many cells behind the position just after `from` (from - F, from - 2F,
+// ...) hold priority p without a gap, up to the back search limit.
+template <int F>
+inline int streak(const int8_t *from, int p) {
+    static_assert(back_search == 16, "two words of eight cells");
+    const int8_t *near = F > 0 ? from - 8 : from + 1;
+    const int first = run_of<(F < 0)>(near, p);
+    if (first < 8) return first;
+    return 8 + run_of<(F < 0)>(F > 0 ? near - 8 : near + 8, p);
+}
+
+// The first j in 1..8 for which the cell j positions ahead of the pixel does
+// not hold priority p, cells outside the bitmap counting as pixel value 0,
+// or 9 if all eight do.
+template <int F>
+inline int forward_run_end(const int8_t *pr, int p) {
+    static_assert(forward_search == 8, "one word of eight cells");
+    const uint64_t w = load8(F > 0 ? pr + 1 : pr - 8);
+    uint64_t same = zero_bytes(w ^ (ones * static_cast<uint8_t>(p)));
+    if (colour_table[0] == p) same |= zero_bytes(w ^ (ones * static_cast<uint8_t>(no_priority)));
+    const uint64_t differs = ~same & (ones << 7);
+    if (!differs) return forward_search + 1;
+    return 1 + ((F > 0 ? __builtin_ctzll(differs) : __builtin_clzll(differs)) >> 3);
 }
 
 // Marks, for the count positions of one line from pr on (in memory order),
@@ -281,8 +321,8 @@ void change_point(const Scan &s, int u, int v, const int8_t *pr, ptrdiff_t strid
     // Diagonal streaks of the pixel's priority behind it, on the next line
     // (sn) and on the previous line (sp), each counted from the first
     // position behind without a gap.
-    const int sn = streak(pr + stride, -F, p);
-    const int sp = streak(pr - stride, -F, p);
+    const int sn = streak<F>(pr + stride, p);
+    const int sp = streak<F>(pr - stride, p);
     int m = std::max(sn, sp);
     if (m == 0) return;
 
@@ -302,14 +342,7 @@ void change_point(const Scan &s, int u, int v, const int8_t *pr, ptrdiff_t strid
     if ((sn == 0 ? below : above) == p) return;
 
     // A short run ahead limits the slope. Outside the bitmap counts as pixel 0.
-    int jf = forward_search + 1;
-    for (int j = 1; j <= forward_search; ++j) {
-        const int pa = pr[j * F];
-        if ((pa == no_priority ? colour_table[0] : pa) != p) {
-            jf = j;
-            break;
-        }
-    }
+    const int jf = forward_run_end<F>(pr, p);
     if (jf < m && jf != forward_search) m = jf;
 
     // The fan: n - 1 destination lines behind the pixel's block, the longest
@@ -334,7 +367,6 @@ std::vector<uint8_t> flags;
 // zeros up to the next multiple of 8.
 template <int F, typename Visit>
 inline void for_each_flag(const uint8_t *fl, int count, Visit visit) {
-    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "flag words are read lowest byte first");
     const int words = (count + 7) / 8;
     for (int w = 0; w < words; ++w) {
         const int base = F > 0 ? 8 * w : 8 * (words - 1 - w);
