@@ -685,17 +685,25 @@ void shapes_picture(BITMAP *b, std::mt19937 &rng) {
 
 class AgainstPlainScaler : public SmartEnlarge {
 protected:
+    // The renderer's areas: the whole picture, and rectangles of character
+    // cells with their margins, at the corners, the edges and inside.
+    static std::vector<Area> renderer_areas() {
+        const struct {
+            int x0, y0, x1, y1;  // character cells, x1 and y1 exclusive
+        } rects[] = {
+            {0, 0, 1, 1},   {31, 23, 32, 24}, {31, 0, 32, 1}, {0, 23, 1, 24}, {5, 7, 9, 8},
+            {12, 0, 20, 3}, {0, 11, 32, 13},  {30, 4, 32, 20},
+        };
+        std::vector<Area> areas{{0, 0, 256, 192}};
+        for (const auto &r : rects) areas.push_back({8 * r.x0 - 2, 8 * r.y0 - 3, 8 * r.x1 + 4, 8 * r.y1 + 3});
+        return areas;
+    }
+
     // Runs both scalers over each area in turn, on copies of the plain
     // stretch, and compares the destinations after every area.
     // The destination is as large as the source's bitmap, enlarged when the
     // source holds just the picture.
-    static void compare(BITMAP *src, const char *name) {
-        const struct {
-            int x0, y0, x1, y1;  // character cells, x1 and y1 exclusive
-        } rects[] = {
-            {0, 0, 32, 24}, {0, 0, 1, 1},   {31, 23, 32, 24}, {31, 0, 32, 1}, {0, 23, 1, 24},
-            {5, 7, 9, 8},   {12, 0, 20, 3}, {0, 11, 32, 13},  {30, 4, 32, 20},
-        };
+    static void compare(BITMAP *src, const char *name, const std::vector<Area> &areas = renderer_areas()) {
         for (int n = 2; n <= 5; ++n) {
             const bool tight = src->w == 256;
             const int dest_w = tight ? 256 * n : src->w, dest_h = tight ? 192 * n : src->h;
@@ -706,19 +714,12 @@ protected:
                 Bitmap want = make_bitmap(dest_w, dest_h), got = make_bitmap(dest_w, dest_h);
                 blit(plain.get(), want.get(), 0, 0, 0, 0, dest_w, dest_h);
                 blit(plain.get(), got.get(), 0, 0, 0, 0, dest_w, dest_h);
-                for (const auto &r : rects) {
-                    const int x1 = 8 * r.x0 - 2, y1 = 8 * r.y0 - 3, x2 = 8 * r.x1 + 4, y2 = 8 * r.y1 + 3;
-                    const bool whole = r.x0 == 0 && r.y0 == 0 && r.x1 == 32 && r.y1 == 24;
-                    if (whole) {
-                        plain_smart_enlarge(src, want.get(), 0, 0, 256, 192, n, fine);
-                        do_smart_enlarge(src, got.get(), 0, 0, 256, 192, 0, 0, 256 * n, 192 * n);
-                    } else {
-                        plain_smart_enlarge(src, want.get(), x1, y1, x2, y2, n, fine);
-                        do_smart_enlarge(src, got.get(), x1, y1, x2, y2, n * x1, n * y1, n * x2, n * y2);
-                    }
+                for (const Area &a : areas) {
+                    plain_smart_enlarge(src, want.get(), a.x1, a.y1, a.x2, a.y2, n, fine);
+                    do_smart_enlarge(src, got.get(), a.x1, a.y1, a.x2, a.y2, n * a.x1, n * a.y1, n * a.x2, n * a.y2);
                     ASSERT_EQ(differences(got.get(), want.get()), 0)
-                        << name << " scale " << n << " fine " << fine << " area " << x1 << "," << y1 << " - " << x2
-                        << "," << y2;
+                        << name << " scale " << n << " fine " << fine << " area " << a.x1 << "," << a.y1 << " - "
+                        << a.x2 << "," << a.y2;
                 }
                 EXPECT_GT(differences(got.get(), plain.get()), 0) << name << " scale " << n << ": nothing drawn";
             }
@@ -758,6 +759,20 @@ TEST_F(AgainstPlainScaler, CellScreens) {
 TEST_F(AgainstPlainScaler, ShapeScreens) {
     std::mt19937 rng(5);
     for (int k = 0; k < 3; ++k) compare_both_layouts([&](BITMAP *b) { shapes_picture(b, rng); }, "shapes");
+}
+
+// Areas of one or two positions per line, lines of one position, areas
+// hanging over every edge of the bitmap with only a sliver inside.
+TEST_F(AgainstPlainScaler, SmallAndOverhangingAreas) {
+    std::mt19937 rng(77);
+    Bitmap tight = make_bitmap(256, 192);
+    cells_picture(tight.get(), rng);
+    const std::vector<Area> areas = {
+        {-20, 5, 0, 40},   {-20, 5, 1, 40},    {255, 30, 300, 90}, {254, 30, 300, 90}, {40, -30, 90, 0},
+        {40, -30, 90, 1},  {40, 191, 90, 230}, {40, 190, 90, 230}, {10, 10, 11, 11},   {10, 10, 10, 60},
+        {10, 10, 60, 10},  {-5, -5, 3, 3},     {250, 186, 262, 198}, {-40, -40, 300, 240}, {0, 0, 256, 192},
+    };
+    compare(tight.get(), "cells", areas);
 }
 
 }  // namespace
