@@ -17,6 +17,14 @@
 // instead be redrawn as a checkerboard of single output pixels
 // (display.fine_dither).
 //
+// Whether a change point draws depends only on its neighbourhood and on the
+// pixel read just before it: the run behind it is one pixel long exactly when
+// that pixel was a change point too, and that pixel is the run's colour. So
+// each line is first marked position by position without branches, and only
+// the marked positions are examined closely. The priorities are looked up
+// once per call into two grids, one along the source rows and one along its
+// columns, so that every pass walks contiguous memory.
+//
 // The scaler reads only the source and writes only the destination; it never
 // reads back what it or the stretch drew. The source area may lie partly
 // outside the source bitmap; positions outside are skipped and neighbours
@@ -303,10 +311,12 @@ void mark_candidates(const int8_t *pr, ptrdiff_t stride, int count, uint8_t *fla
     }
 }
 
-// A pixel at index i of the line where the priority p differs from q0, the
-// priority of the pixel read before it. pr points at p in the grid; `after_one`
-// says the run before was one pixel long (or the line had just begun);
-// prev_value is the value of the pixel read before, the run's colour.
+// The pixel at position u of line v, whose priority p differs from q0, the
+// priority of the pixel read before it: a change point. pr points at p in
+// the grid. `after_one` says the run behind it is at most one pixel long
+// (the pixel before was a change point too, or fewer than two positions of
+// the line lie behind it); prev_value is the value of the pixel read before,
+// the colour of that run (only the row passes need it).
 template <int Pass>
 void change_point(const Scan &s, int u, int v, const int8_t *pr, ptrdiff_t stride, int q0, bool after_one,
                   int prev_value) {
