@@ -79,6 +79,19 @@ void run(benchmark::State &state, BITMAP *src) {
 void BM_SmartEnlargeTestScreen(benchmark::State &state) { run(state, pictures().test_screen); }
 void BM_SmartEnlargeRandom(benchmark::State &state) { run(state, pictures().random); }
 
+// One changed character cell (row 10, column 12) with the renderer's
+// margins: what most frames ask for, many times over.
+void BM_SmartEnlargeRandomCell(benchmark::State &state) {
+    const int n = static_cast<int>(state.range(0));
+    BITMAP *src = pictures().random, *dest = pictures().dest;
+    stretch_blit(src, dest, 0, 0, 256, 192, 0, 0, 256 * n, 192 * n);
+    const int x1 = 8 * 12 - 2, y1 = 8 * 10 - 3, x2 = 8 * 13 + 4, y2 = 8 * 11 + 3;
+    for (auto _ : state) {
+        do_smart_enlarge(src, dest, x1, y1, x2, y2, n * x1, n * y1, n * x2, n * y2);
+        benchmark::ClobberMemory();
+    }
+}
+
 // The renderer's whole-picture redraw: plain stretch, then the scaler.
 void BM_StretchAndSmartEnlargeTestScreen(benchmark::State &state) {
     const int n = static_cast<int>(state.range(0));
@@ -94,4 +107,5 @@ void BM_StretchAndSmartEnlargeTestScreen(benchmark::State &state) {
 
 BENCHMARK(BM_SmartEnlargeTestScreen)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SmartEnlargeRandom)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SmartEnlargeRandomCell)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StretchAndSmartEnlargeTestScreen)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);

@@ -17,6 +17,14 @@
 // instead be redrawn as a checkerboard of single output pixels
 // (display.fine_dither).
 //
+// Whether a change point draws depends only on its neighbourhood and on the
+// pixel read just before it: the run behind it is one pixel long exactly when
+// that pixel was a change point too, and that pixel is the run's colour. So
+// each line is first marked position by position without branches, and only
+// the marked positions are examined closely. The priorities are looked up
+// once per call into two grids, one along the source rows and one along its
+// columns, so that every pass walks contiguous memory.
+//
 // The scaler reads only the source and writes only the destination; it never
 // reads back what it or the stretch drew. The source area may lie partly
 // outside the source bitmap; positions outside are skipped and neighbours
@@ -26,15 +34,21 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "ula/ula.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr int back_search = 16;    // how far a diagonal streak is followed
 constexpr int forward_search = 8;  // how far the run ahead of the pixel is followed
 constexpr int no_priority = -1;    // a neighbour outside the source bitmap
+constexpr int frame = back_search; // cells around the scanned area in every grid
 
 // Passes: 0 rows left to right, 1 rows right to left, 2 columns top to
 // bottom, 3 columns bottom to top.
@@ -42,39 +56,82 @@ constexpr bool along_columns(int pass) { return pass >= 2; }
 constexpr int direction(int pass) { return (pass & 1) ? -1 : 1; }
 
 // The priorities of the source around the scanned area, one byte per pixel,
-// with a frame of back_search pixels on every side so that no neighbour read
-// needs a bounds check; pixels outside the source bitmap hold no_priority.
-// Built once per call and shared by the four passes; the buffer is kept
-// between calls.
-struct Plane {
+// laid out so that the scan lines of a pass are contiguous: position u along
+// a line, line v across. The rows grid (u = x, v = y) serves passes 0 and 1,
+// its transpose, the columns grid (u = y, v = x), passes 2 and 3. A frame of
+// back_search cells on every side lets every neighbour be read without a
+// bounds check; cells outside the source bitmap hold no_priority. Both are
+// built once per call; the buffers are kept between calls.
+struct Grid {
     std::vector<int8_t> cells;
-    int x0 = 0, y0 = 0;   // source coordinates of the first cell
-    int width = 0, height = 0;
-
-    void build(const BITMAP *src, int xa, int ya, int xb, int yb) {
-        x0 = xa - back_search;
-        y0 = ya - back_search;
-        width = xb - xa + 1 + 2 * back_search;
-        height = yb - ya + 1 + 2 * back_search;
-        cells.resize(static_cast<size_t>(width) * height);
-        // Only rows and columns inside the bitmap hold priorities.
-        const int cx0 = std::max(x0, 0), cx1 = std::max(std::min(x0 + width, src->w), cx0);
-        for (int y = y0; y < y0 + height; ++y) {
-            int8_t *row = &cells[static_cast<size_t>(y - y0) * width];
-            if (y < 0 || y >= src->h) {
-                std::fill(row, row + width, no_priority);
-                continue;
-            }
-            std::fill(row, row + (cx0 - x0), no_priority);
-            const uint8_t *in = src->line[y];
-            for (int x = cx0; x < cx1; ++x) row[x - x0] = colour_table[in[x]];
-            std::fill(row + (cx1 - x0), row + width, no_priority);
-        }
+    int u0 = 0, v0 = 0;          // coordinates of the first cell
+    int stride = 0, lines = 0;   // cells per line, and lines
+    const int8_t *at(int u, int v) const {
+        return &cells[static_cast<size_t>(v - v0) * stride + static_cast<size_t>(u - u0)];
     }
-    const int8_t *at(int x, int y) const { return &cells[static_cast<size_t>(y - y0) * width + (x - x0)]; }
 };
 
-Plane plane;
+Grid rows_grid, columns_grid;
+
+// Transposes the 8 x 8 cells at in (rows in_stride apart) into out (rows
+// out_stride apart).
+inline void transpose8(const int8_t *in, ptrdiff_t in_stride, int8_t *out, ptrdiff_t out_stride) {
+#if defined(__SSE2__)
+    __m128i r[8];
+    for (int k = 0; k < 8; ++k) r[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(in + k * in_stride));
+    // Interleave bytes, then pairs, then fours: each step doubles the run of
+    // one column's cells that lie together.
+    const __m128i b0 = _mm_unpacklo_epi8(r[0], r[1]), b1 = _mm_unpacklo_epi8(r[2], r[3]);
+    const __m128i b2 = _mm_unpacklo_epi8(r[4], r[5]), b3 = _mm_unpacklo_epi8(r[6], r[7]);
+    const __m128i w0 = _mm_unpacklo_epi16(b0, b1), w1 = _mm_unpackhi_epi16(b0, b1);
+    const __m128i w2 = _mm_unpacklo_epi16(b2, b3), w3 = _mm_unpackhi_epi16(b2, b3);
+    const __m128i col[4] = {_mm_unpacklo_epi32(w0, w2), _mm_unpackhi_epi32(w0, w2), _mm_unpacklo_epi32(w1, w3),
+                            _mm_unpackhi_epi32(w1, w3)};
+    for (int k = 0; k < 4; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (2 * k) * out_stride), col[k]);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (2 * k + 1) * out_stride), _mm_unpackhi_epi64(col[k], col[k]));
+    }
+#else
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 8; ++y) out[x * out_stride + y] = in[y * in_stride + x];
+#endif
+}
+
+// Both grids cover the area's positions inside the bitmap, xa..xb by ya..yb,
+// with the frame around them; their sides are rounded up to whole blocks of
+// 8 for the transpose.
+void build_grids(const BITMAP *src, int xa, int ya, int xb, int yb) {
+    Grid &g = rows_grid;
+    g.u0 = xa - frame;
+    g.v0 = ya - frame;
+    g.stride = (xb - xa + 1 + 2 * frame + 7) & ~7;
+    g.lines = (yb - ya + 1 + 2 * frame + 7) & ~7;
+    g.cells.resize(static_cast<size_t>(g.stride) * g.lines);
+    // Only rows and columns inside the bitmap hold priorities.
+    const int cx0 = std::max(g.u0, 0), cx1 = std::max(std::min(g.u0 + g.stride, src->w), cx0);
+    for (int y = g.v0; y < g.v0 + g.lines; ++y) {
+        int8_t *row = &g.cells[static_cast<size_t>(y - g.v0) * g.stride];
+        if (y < 0 || y >= src->h) {
+            std::fill(row, row + g.stride, no_priority);
+            continue;
+        }
+        std::fill(row, row + (cx0 - g.u0), no_priority);
+        const uint8_t *in = src->line[y];
+        for (int x = cx0; x < cx1; ++x) row[x - g.u0] = colour_table[in[x]];
+        std::fill(row + (cx1 - g.u0), row + g.stride, no_priority);
+    }
+
+    Grid &t = columns_grid;
+    t.u0 = g.v0;
+    t.v0 = g.u0;
+    t.stride = g.lines;
+    t.lines = g.stride;
+    t.cells.resize(g.cells.size());
+    for (int y = 0; y < g.lines; y += 8)
+        for (int x = 0; x < g.stride; x += 8)
+            transpose8(&g.cells[static_cast<size_t>(y) * g.stride + x], g.stride,
+                       &t.cells[static_cast<size_t>(x) * t.stride + y], t.stride);
+}
 
 struct Scan {
     const BITMAP *src;
@@ -84,25 +141,17 @@ struct Scan {
     int cl, cr, ct, cb;       // destination bounds: columns cl..cr-1, rows ct..cb-1
     bool fine_dither;
 
-    // Carried through the whole call, across lines and passes.
+    // The last pixel read, carried across lines and passes.
     bool started = false;     // false until the first pixel has been read
-    int q = 0;                // priority of the last pixel read
-    int last = 0;             // value of the last pixel read
-
-    // Per line.
-    int R = 0;                // a pixel of the current run (priority q)
-    int L = 0;                // index of the last change point
+    int q = 0;                // its priority
+    int last = 0;             // its value
 };
 
-// Source pixel at position u of scan line v, in bounds.
+// Source pixel value at position u of scan line v, in bounds.
 template <int Pass>
-inline const uint8_t *source_at(const Scan &s, int u, int v) {
-    return along_columns(Pass) ? &s.src->line[u][v] : &s.src->line[v][u];
+inline int source_at(const Scan &s, int u, int v) {
+    return along_columns(Pass) ? s.src->line[u][v] : s.src->line[v][u];
 }
-
-// R only ever serves the fine checkerboard, which only the row passes draw;
-// the column passes neither keep it nor read the pixels it would need.
-constexpr bool keeps_run_pixel(int pass) { return !along_columns(pass); }
 
 // Every pixel of one n x n destination block, cell (t, r) of the source,
 // that lies on a square of the given parity (X + Y even: 0, odd: 1) gets
@@ -166,70 +215,134 @@ void fine_checkerboard(const Scan &s, int x, int y, int c, int R) {
     fill_neighbourhood<0>(s, x, y, c, R);
 }
 
-// One line of the fan, clipped to the destination before it is drawn.
+// One line of the fan, from..to along the scan on destination line `line`,
+// clipped to the destination and stored straight into its rows (the
+// destination is a memory bitmap, drawn in solid colour).
 template <int Pass>
 void fan_line(const Scan &s, int line, int from, int to, int c) {
-    if (from > to) std::swap(from, to);
-    const int lo = along_columns(Pass) ? s.ct : s.cl, hi = along_columns(Pass) ? s.cb : s.cr;
-    const int across_lo = along_columns(Pass) ? s.cl : s.ct;
-    const int across_hi = along_columns(Pass) ? s.cr : s.cb;
+    constexpr bool columns = along_columns(Pass);
+    const int lo = columns ? s.ct : s.cl, hi = columns ? s.cb : s.cr;
+    const int across_lo = columns ? s.cl : s.ct, across_hi = columns ? s.cr : s.cb;
     if (line < across_lo || line >= across_hi) return;
     from = std::max(from, lo);
     to = std::min(to, hi - 1);
     if (from > to) return;
-    if (along_columns(Pass))
-        vline(s.dest, line, from, to, c);
-    else
-        hline(s.dest, from, line, to, c);
+    if (columns) {
+        for (int Y = from; Y <= to; ++Y) s.dest->line[Y][line] = static_cast<uint8_t>(c);
+    } else {
+        std::memset(s.dest->line[line] + from, c, static_cast<size_t>(to - from + 1));
+    }
 }
 
-// How many cells from start + step on, one step apart, hold priority p,
-// up to the back search limit.
-inline int streak(const int8_t *start, ptrdiff_t step, int p) {
-    int count = 0;
-    while (count < back_search && start[(count + 1) * step] == p) ++count;
-    return count;
+// Eight cells at a time, as one little-endian word: byte k holds cell k.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "cell words are read lowest byte first");
+constexpr uint64_t ones = 0x0101010101010101u;
+constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+
+inline uint64_t load8(const int8_t *cells) {
+    uint64_t w;
+    std::memcpy(&w, cells, 8);
+    return w;
 }
 
-// A pixel at index i of the line where the priority differs from the run
-// before it. cp points at its value c in the source, pr at its priority p in
-// the plane; ahead is the step to the next position of the scan (u + f),
-// next the step to the same position on the next line (v + 1).
+// 0x80 in every byte of w that is zero, 0 in the others.
+constexpr uint64_t zero_bytes(uint64_t w) { return ~(((w & low7) + low7) | w | low7); }
+
+// Of the eight cells at cells[0..7], how many in a row hold priority p,
+// counted from cells[0] up (Up) or from cells[7] down.
+template <bool Up>
+inline int run_of(const int8_t *cells, int p) {
+    const uint64_t differs = load8(cells) ^ (ones * static_cast<uint8_t>(p));
+    if (!differs) return 8;
+    return (Up ? __builtin_ctzll(differs) : __builtin_clzll(differs)) >> 3;
+}
+
+// How many cells behind the position just after `from` (from - F, from - 2F,
+// ...) hold priority p without a gap, up to the back search limit.
+template <int F>
+inline int streak(const int8_t *from, int p) {
+    static_assert(back_search == 16, "two words of eight cells");
+    const int8_t *near = F > 0 ? from - 8 : from + 1;
+    const int first = run_of<(F < 0)>(near, p);
+    if (first < 8) return first;
+    return 8 + run_of<(F < 0)>(F > 0 ? near - 8 : near + 8, p);
+}
+
+// The first j in 1..8 for which the cell j positions ahead of the pixel does
+// not hold priority p, cells outside the bitmap counting as pixel value 0,
+// or 9 if all eight do.
+template <int F>
+inline int forward_run_end(const int8_t *pr, int p) {
+    static_assert(forward_search == 8, "one word of eight cells");
+    const uint64_t w = load8(F > 0 ? pr + 1 : pr - 8);
+    uint64_t same = zero_bytes(w ^ (ones * static_cast<uint8_t>(p)));
+    if (colour_table[0] == p) same |= zero_bytes(w ^ (ones * static_cast<uint8_t>(no_priority)));
+    const uint64_t differs = ~same & (ones << 7);
+    if (!differs) return forward_search + 1;
+    return 1 + ((F > 0 ? __builtin_ctzll(differs) : __builtin_clzll(differs)) >> 3);
+}
+
+// Marks, for the count positions of one line from pr on (in memory order),
+// the pixels that can draw something: change points (the priority differs
+// from the previous position's) that pass the priority gate and have a
+// streak behind them on one side only, with the other side free of their
+// priority, after a run of two or more (a staircase edge); or, with
+// Checkers, lone pixels after a one-pixel run with single diagonal
+// neighbours of their priority behind them on both sides (a dither). The
+// previous position is taken from the line itself, which is wrong for the
+// first two positions of the scan; the caller looks at those anyway. No
+// branches, so the compiler can work on many positions at once.
+template <int F, bool Checkers>
+void mark_candidates(const int8_t *pr, ptrdiff_t stride, int count, uint8_t *flags) {
+    const int8_t *prev = pr - stride, *next = pr + stride;
+    for (int k = 0; k < count; ++k) {
+        const int8_t p = pr[k], q0 = pr[k - F], a = prev[k], b = next[k];
+        const bool change = p != q0;
+        const bool spreads = (p > q0) | ((a == q0) & (b == q0));
+        const bool sn = next[k - F] == p, sp = prev[k - F] == p;
+        const bool long_run = q0 == pr[k - 2 * F];
+        bool draws = long_run & (sn != sp) & ((sn & (a != p)) | (sp & (b != p)));
+        if (Checkers) {
+            const int8_t ahead = pr[k + F];
+            draws |= !long_run & (p < q0) & sn & sp & (next[k - 2 * F] != p) & (prev[k - 2 * F] != p) &
+                     ((ahead == q0) | (ahead == no_priority));
+        }
+        flags[k] = static_cast<uint8_t>(change & spreads & draws);
+    }
+}
+
+// The pixel at position u of line v, whose priority p differs from q0, the
+// priority of the pixel read before it: a change point. pr points at p in
+// the grid. `after_one` says the run behind it is at most one pixel long
+// (the pixel before was a change point too, or fewer than two positions of
+// the line lie behind it); prev_value is the value of the pixel read before,
+// the colour of that run (only the row passes need it).
 template <int Pass>
-void change_point(Scan &s, int i, int u, int v, const uint8_t *cp, const int8_t *pr, ptrdiff_t ahead,
-                  ptrdiff_t next) {
+void change_point(const Scan &s, int u, int v, const int8_t *pr, ptrdiff_t stride, int q0, bool after_one,
+                  int prev_value) {
+    constexpr int F = direction(Pass);
     const int p = *pr;
-    const int q0 = s.q;
-    s.q = p;
-    const int L0 = s.L;
-    s.L = i;
-    const int run = i - L0;  // length of the previous run, of priority q0
-    const int R = s.R;
-    if (keeps_run_pixel(Pass)) s.R = *cp;
 
     // A colour spreads over one of higher priority only as a feature one line
-    // thick between two lines of that colour. And without a pixel of its
-    // priority diagonally behind it there is no streak (M = 0). Both are
-    // tested together, as most change points fail one or the other.
-    const int above = pr[-next], below = pr[next];
-    const bool spreads = (p > q0) | ((above == q0) & (below == q0));
-    const bool diagonal = (pr[next - ahead] == p) | (pr[-next - ahead] == p);
-    if (!(spreads & diagonal)) return;
+    // thick between two lines of that colour.
+    const int above = pr[-stride], below = pr[stride];
+    if (!((p > q0) | ((above == q0) & (below == q0)))) return;
 
     // Diagonal streaks of the pixel's priority behind it, on the next line
     // (sn) and on the previous line (sp), each counted from the first
     // position behind without a gap.
-    const int sn = streak(pr + next, -ahead, p);
-    const int sp = streak(pr - next, -ahead, p);
+    const int sn = streak<F>(pr + stride, p);
+    const int sp = streak<F>(pr - stride, p);
     int m = std::max(sn, sp);
+    if (m == 0) return;
 
-    if (run <= 1) {
+    if (after_one) {
         // A one-pixel run behind: the pixel may be the centre of a
         // checkerboard, if it stands alone (followed again by the previous
         // run's colour, or by the bitmap's edge).
         if (!along_columns(Pass) && s.fine_dither && sn == 1 && sp == 1 && p < q0 &&
-            (pr[ahead] == q0 || pr[ahead] == no_priority))
-            fine_checkerboard(s, u, v, *cp, R);
+            (pr[F] == q0 || pr[F] == no_priority))
+            fine_checkerboard(s, u, v, source_at<Pass>(s, u, v), prev_value);
         return;
     }
 
@@ -239,91 +352,107 @@ void change_point(Scan &s, int i, int u, int v, const uint8_t *cp, const int8_t 
     if ((sn == 0 ? below : above) == p) return;
 
     // A short run ahead limits the slope. Outside the bitmap counts as pixel 0.
-    int jf = forward_search + 1;
-    for (int j = 1; j <= forward_search; ++j) {
-        const int pa = pr[j * ahead];
-        if ((pa == no_priority ? colour_table[0] : pa) != p) {
-            jf = j;
-            break;
-        }
-    }
+    const int jf = forward_run_end<F>(pr, p);
     if (jf < m && jf != forward_search) m = jf;
 
     // The fan: n - 1 destination lines behind the pixel's block, the longest
     // next to the streak, each shorter by m away from it.
-    const int c = *cp;
+    const int c = source_at<Pass>(s, u, v);
     const int n = s.n;
     const int D = u * n;
     for (int k = 0; k <= n - 2; ++k) {
         const int len = m * (n - 1 - k);
         const int line = v * n + (sp != 0 ? k : n - 1 - k);
-        if (direction(Pass) > 0)
+        if (F > 0)
             fan_line<Pass>(s, line, D - len, D - 1, c);
         else
-            fan_line<Pass>(s, line, D + n - 1 + len, D + n, c);
+            fan_line<Pass>(s, line, D + n, D + n - 1 + len, c);
+    }
+}
+
+// Positions of one line, in memory order, that need a closer look.
+std::vector<uint8_t> flags;
+
+// Visits the set bytes of flags[0..count) in the scan's order; flags holds
+// zeros up to the next multiple of 8.
+template <int F, typename Visit>
+inline void for_each_flag(const uint8_t *fl, int count, Visit visit) {
+    const int words = (count + 7) / 8;
+    for (int w = 0; w < words; ++w) {
+        const int base = F > 0 ? 8 * w : 8 * (words - 1 - w);
+        uint64_t bits;
+        std::memcpy(&bits, fl + base, 8);
+        while (bits) {
+            if (F > 0) {
+                visit(base + (__builtin_ctzll(bits) >> 3));
+                bits &= bits - 1;
+            } else {
+                const int top = 63 - __builtin_clzll(bits);
+                visit(base + (top >> 3));
+                bits &= ~(uint64_t{1} << top);
+            }
+        }
     }
 }
 
 template <int Pass>
 void scan_pass(Scan &s, int x1, int y1, int x2, int y2) {
-    constexpr int f = direction(Pass);
-    const int uext = along_columns(Pass) ? s.src->h : s.src->w;
-    const int vext = along_columns(Pass) ? s.src->w : s.src->h;
-    const int ulo = along_columns(Pass) ? y1 : x1, uhi = along_columns(Pass) ? y2 : x2;
-    const int vlo = along_columns(Pass) ? x1 : y1, vhi = along_columns(Pass) ? x2 : y2;
-    const int count = uhi - ulo + 1;  // both ends are visited
-    if (count <= 0) return;
-    const int ustart = f > 0 ? ulo : uhi;
+    constexpr int F = direction(Pass);
+    constexpr bool columns = along_columns(Pass);
+    const Grid &g = columns ? columns_grid : rows_grid;
+    const int uext = columns ? s.src->h : s.src->w;
+    const int vext = columns ? s.src->w : s.src->h;
+    const int ulo = columns ? y1 : x1, uhi = columns ? y2 : x2;
+    const int vlo = columns ? x1 : y1, vhi = columns ? x2 : y2;
 
-    // The indices whose position lies inside the bitmap form one interval.
-    int ia, ib;
-    if (f > 0) {
-        ia = std::max(0, -ustart);
-        ib = std::min(count, uext - ustart);
-    } else {
-        ia = std::max(0, ustart - uext + 1);
-        ib = std::min(count, ustart + 1);
-    }
-    if (ia >= ib) return;
+    // The positions inside the bitmap, ua..ub, are the ones read; the index
+    // of a position counts from the first visited, inside or not.
+    const int ua = std::max(ulo, 0), ub = std::min(uhi, uext - 1);
+    if (ua > ub) return;
+    const int count = ub - ua + 1;
+    const int ufirst = F > 0 ? ua : ub, ulast = F > 0 ? ub : ua;
+    auto index = [&](int u) { return F > 0 ? u - ulo : uhi - u; };
 
-    // Steps through the plane: along the scan, and across to the next line.
-    const ptrdiff_t ahead = along_columns(Pass) ? f * static_cast<ptrdiff_t>(plane.width) : f;
-    const ptrdiff_t next = along_columns(Pass) ? 1 : plane.width;
+    flags.assign(static_cast<size_t>(count + 7) / 8 * 8, 0);
+    const bool checkers = !columns && s.fine_dither;
+    const ptrdiff_t stride = g.stride;
 
     for (int v = std::max(vlo, 0); v < std::min(vhi, vext); ++v) {
-        // The run of priority q goes on from the previous line, so R starts
-        // as the last pixel read, which belongs to it (and positions skipped
-        // before the first one inside leave it so).
-        s.L = 0;
-        if (keeps_run_pixel(Pass)) s.R = s.last;
+        const int8_t *line = g.at(ua, v);  // position ua
+        if (checkers)
+            mark_candidates<F, true>(line, stride, count, flags.data());
+        else
+            mark_candidates<F, false>(line, stride, count, flags.data());
 
-        int i = ia;
-        int u = ustart + i * f;
-        const int8_t *pr = along_columns(Pass) ? plane.at(v, u) : plane.at(u, v);
-        if (!s.started) {
-            // The first pixel of the call opens the first run.
-            s.started = true;
-            s.q = *pr;
-            if (keeps_run_pixel(Pass)) s.R = *source_at<Pass>(s, u, v);
-        } else if (*pr == s.q) {
-            // The run goes on from the previous line; this pixel is its colour.
-            if (keeps_run_pixel(Pass)) s.R = *source_at<Pass>(s, u, v);
-        } else {
-            change_point<Pass>(s, i, u, v, source_at<Pass>(s, u, v), pr, ahead, next);
-        }
+        // The first position compares with the pixel read before the line
+        // (none before the call's first pixel, which opens the first run),
+        // and the second with the first: both are always looked at.
+        const int8_t first_p = line[ufirst - ua];
+        const bool first_changes = s.started && first_p != s.q;
+        flags[ufirst - ua] = first_changes;
+        if (count > 1) flags[ufirst + F - ua] = 1;
+        const int q_before = s.q, value_before = s.last;
 
-        // Along a run: one read and one comparison per position.
-        for (++i, pr += ahead; i < ib; ++i, pr += ahead) {
-            const int q = s.q;
-            while (*pr == q) {
-                if (++i == ib) break;
-                pr += ahead;
+        for_each_flag<F>(flags.data(), count, [&](int k) {
+            const int u = ua + k;
+            const int8_t *pr = line + k;
+            const int i = index(u);
+            if (u == ufirst) {
+                change_point<Pass>(s, u, v, pr, stride, q_before, i <= 1, value_before);
+                return;
             }
-            if (i == ib) break;
-            u = ustart + i * f;
-            change_point<Pass>(s, i, u, v, source_at<Pass>(s, u, v), pr, ahead, next);
-        }
-        if (keeps_run_pixel(Pass)) s.last = *source_at<Pass>(s, ustart + (ib - 1) * f, v);
+            const int q0 = pr[-F];
+            if (*pr == q0) return;
+            // The run before is one pixel long if the position before was a
+            // change point; at the line's start the run goes on from the line before.
+            const bool prev_changes = u - F == ufirst ? first_changes : q0 != pr[-2 * F];
+            change_point<Pass>(s, u, v, pr, stride, q0, i <= 1 || prev_changes,
+                               columns ? 0 : source_at<Pass>(s, u - F, v));
+        });
+
+        s.started = true;
+        s.q = line[ulast - ua];
+        if (!columns) s.last = source_at<Pass>(s, ulast, v);
     }
 }
 
@@ -344,7 +473,7 @@ void do_smart_enlarge(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int 
     const int xa = std::max(x1, 0), xb = std::min(x2, source->w - 1);
     const int ya = std::max(y1, 0), yb = std::min(y2, source->h - 1);
     if (xa > xb || ya > yb) return;
-    plane.build(source, xa, ya, xb, yb);
+    build_grids(source, xa, ya, xb, yb);
 
     Scan s{};
     s.src = source;

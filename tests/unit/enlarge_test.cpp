@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -479,6 +481,298 @@ TEST_F(SmartEnlarge, DegenerateAreasDrawNothing) {
                          c.y2 * c.n);
         EXPECT_EQ(differences(d.get(), plain.get()), 0) << c.name;
     }
+}
+
+// ---- The scaler against a plain, slow scaler written straight from the
+// algorithm, on whole pictures and update rectangles. ----
+
+// Source pixel, or -1 outside the bitmap.
+int pixel_at(BITMAP *b, int x, int y) { return x < 0 || y < 0 || x >= b->w || y >= b->h ? -1 : b->line[y][x]; }
+
+// Every destination pixel of block (t, r) on a square of the given parity.
+void plain_paint(BITMAP *dest, int n, int t, int r, int colour, int parity) {
+    for (int Y = r * n; Y < r * n + n; ++Y)
+        for (int X = t * n; X < t * n + n; ++X)
+            if (((X + Y) & 1) == parity) putpixel(dest, X, Y, colour);
+}
+
+void plain_fine_checkerboard(BITMAP *src, BITMAP *dest, int n, int x1, int x2, int x, int y, int c, int R) {
+    for (int r = std::max(y - 1, 0); r <= std::min(y + 1, src->h - 1); ++r)
+        for (int t = std::max(x - 1, x1); t <= std::min(x + 1, x2); ++t) {
+            if ((r == y) != (t == x)) {
+                plain_paint(dest, n, t, r, c, 0);
+            } else {
+                if (r != y && t == x + 1 && pixel_at(src, t, r) == R) continue;
+                plain_paint(dest, n, t, r, R, 1);
+            }
+        }
+}
+
+// The scaler done the slow way: every pixel through a bounds-checked read,
+// every line through Allegro's hline and vline, every checkerboard pixel
+// through putpixel, the four passes and their steps one after another.
+void plain_smart_enlarge(BITMAP *src, BITMAP *dest, int x1, int y1, int x2, int y2, int n, bool fine) {
+    bool started = false;  // a pixel has been read in this call
+    int q = 0;             // priority of the last pixel read
+    int last = 0;          // value of the last pixel read
+    for (int pass = 0; pass < 4; ++pass) {
+        const bool columns = pass >= 2;
+        const int f = pass & 1 ? -1 : 1;
+        const int ulo = columns ? y1 : x1, uhi = columns ? y2 : x2;
+        const int vlo = columns ? x1 : y1, vhi = columns ? x2 : y2;
+        auto value = [&](int u, int v) { return columns ? pixel_at(src, v, u) : pixel_at(src, u, v); };
+        auto priority = [&](int u, int v) {
+            const int c = value(u, v);
+            return c < 0 ? -1 : colour_table[c];
+        };
+        for (int v = vlo; v < vhi; ++v) {
+            // R, the pixel value of the run behind, starts every line as the
+            // last pixel read; when the line's first pixel goes on with that
+            // run, it takes its place.
+            int R = last, L = 0;
+            bool first = true;
+            for (int i = 0; i <= uhi - ulo; ++i) {
+                const int u = f > 0 ? ulo + i : uhi - i;
+                const int c = value(u, v);
+                if (c < 0) {  // outside the bitmap: skipped
+                    R = last;
+                    continue;
+                }
+                const int p = colour_table[c];
+                last = c;
+                const bool line_start = first;
+                first = false;
+                if (!started) {  // the call's first pixel opens the first run
+                    started = true;
+                    q = p;
+                    R = c;
+                    continue;
+                }
+                if (p == q) {
+                    if (line_start) R = c;
+                    continue;
+                }
+                // A change point: the run behind had priority q0 and began at L0.
+                const int q0 = q, L0 = L;
+                q = p;
+                L = i;
+                const int R0 = R;
+                R = c;
+                // Spreads over a higher priority only as a one-line feature.
+                const int a = priority(u, v - 1), b = priority(u, v + 1);
+                if (!(p > q0 || (a == q0 && b == q0))) continue;
+                const bool lone = !(value(u + f, v) >= 0 && priority(u + f, v) != q0);
+                // Diagonal streaks behind, on the next and the previous line.
+                int sn = 0, sp = 0;
+                for (int j = 1; j <= 16; ++j) {
+                    if (sn == j - 1 && priority(u - j * f, v + 1) == p) ++sn;
+                    if (sp == j - 1 && priority(u - j * f, v - 1) == p) ++sp;
+                    if (sn < j && sp < j) break;
+                }
+                int m = std::max(sn, sp);
+                if (m == 0) continue;
+                if (i - L0 <= 1) {  // a one-pixel run behind: maybe a dither
+                    if (!columns && fine && lone && sn == 1 && sp == 1 && p < q0)
+                        plain_fine_checkerboard(src, dest, n, x1, x2, u, v, c, R0);
+                    continue;
+                }
+                // A staircase edge: streak on one side only, the other side
+                // not of the pixel's priority, the slope limited by the run ahead.
+                if (sn != 0 && sp != 0) continue;
+                if (priority(u, sn == 0 ? v + 1 : v - 1) == p) continue;
+                int J = 9;
+                for (int j = 1; j <= 8; ++j) {
+                    const int ahead = value(u + j * f, v);
+                    if (colour_table[ahead < 0 ? 0 : ahead] != p) {
+                        J = j;
+                        break;
+                    }
+                }
+                if (J < m && J != 8) m = J;
+                const int D = u * n;
+                for (int k = 0; k <= n - 2; ++k) {
+                    const int len = m * (n - 1 - k);
+                    const int line = v * n + (sp != 0 ? k : n - 1 - k);
+                    switch (pass) {
+                        case 0: hline(dest, D - len, line, D - 1, c); break;
+                        case 1: hline(dest, D + n - 1 + len, line, D + n, c); break;
+                        case 2: vline(dest, line, D - len, D - 1, c); break;
+                        default: vline(dest, line, D + n - 1 + len, D + n, c); break;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A Spectrum screen (display file and attributes) decoded into the top-left
+// corner of a bitmap.
+void decode_screen(const std::vector<uint8_t> &scr, BITMAP *b) {
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const int offset = ((y & 0xC0) << 5) | ((y & 7) << 8) | ((y & 0x38) << 2) | (x >> 3);
+            const int bit = (scr[offset] >> (7 - (x & 7))) & 1;
+            b->line[y][x] = static_cast<uint8_t>(2 * (scr[6144 + (y >> 3) * 32 + (x >> 3)] & 0x7F) + bit);
+        }
+}
+
+std::vector<uint8_t> load_test_screen() {
+    std::vector<uint8_t> scr(6912, 0);
+    FILE *f = std::fopen(BRENVIK_TEST_DATA "/testscreen.scr", "rb");
+    EXPECT_NE(f, nullptr) << "no test screen";
+    if (f) {
+        EXPECT_EQ(std::fread(scr.data(), 1, scr.size(), f), scr.size());
+        std::fclose(f);
+    }
+    return scr;
+}
+
+// Pictures the renderer might show: noise (about half of all positions are
+// change points), cells of random attributes holding noise, dithers, solid
+// colour or stripes, and large shapes of few colours with long runs and
+// staircases of every slope.
+std::vector<uint8_t> noise_screen(std::mt19937 &rng) {
+    std::vector<uint8_t> scr(6912);
+    for (auto &b : scr) b = static_cast<uint8_t>(rng());
+    return scr;
+}
+
+void fill_picture(BITMAP *b, const std::function<int(int, int)> &value) {
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 256; ++x) b->line[y][x] = static_cast<uint8_t>(value(x, y));
+}
+
+// The cells share a few attributes, so that colours meet again across cells.
+void cells_picture(BITMAP *b, std::mt19937 &rng) {
+    int attrs[3];
+    for (int &a : attrs) a = rng() & 0x7F;
+    int attr[24][32], kind[24][32], slope[24][32];
+    for (int cy = 0; cy < 24; ++cy)
+        for (int cx = 0; cx < 32; ++cx) {
+            attr[cy][cx] = attrs[rng() % 3];
+            kind[cy][cx] = rng() % 4;
+            slope[cy][cx] = 1 + rng() % 5;
+        }
+    fill_picture(b, [&](int x, int y) {
+        const int cy = y / 8, cx = x / 8;
+        int bit = 0;
+        switch (kind[cy][cx]) {
+            case 0: bit = rng() & 1; break;
+            case 1: bit = (x + y + cx) & 1; break;
+            case 2: bit = (x * slope[cy][cx] + y) / 4 & 1; break;
+            default: bit = 1; break;
+        }
+        return 2 * attr[cy][cx] + bit;
+    });
+}
+
+void shapes_picture(BITMAP *b, std::mt19937 &rng) {
+    struct Edge {
+        int a, b, c;
+    };
+    std::vector<Edge> edges;
+    for (int k = 0; k < 9; ++k)
+        edges.push_back({static_cast<int>(rng() % 41) - 20, static_cast<int>(rng() % 41) - 20,
+                         static_cast<int>(rng() % 6000) - 3000});
+    int attrs[4];
+    for (int &a : attrs) a = rng() & 0x7F;
+    fill_picture(b, [&](int x, int y) {
+        int inside = 0;
+        for (const Edge &e : edges) inside += e.a * x + e.b * y + e.c > 0;
+        return 2 * attrs[(y / 8 + x / 64) & 3] + (inside & 1);
+    });
+}
+
+class AgainstPlainScaler : public SmartEnlarge {
+protected:
+    // The renderer's areas: the whole picture, and rectangles of character
+    // cells with their margins, at the corners, the edges and inside.
+    static std::vector<Area> renderer_areas() {
+        const struct {
+            int x0, y0, x1, y1;  // character cells, x1 and y1 exclusive
+        } rects[] = {
+            {0, 0, 1, 1},   {31, 23, 32, 24}, {31, 0, 32, 1}, {0, 23, 1, 24}, {5, 7, 9, 8},
+            {12, 0, 20, 3}, {0, 11, 32, 13},  {30, 4, 32, 20},
+        };
+        std::vector<Area> areas{{0, 0, 256, 192}};
+        for (const auto &r : rects) areas.push_back({8 * r.x0 - 2, 8 * r.y0 - 3, 8 * r.x1 + 4, 8 * r.y1 + 3});
+        return areas;
+    }
+
+    // Runs both scalers over each area in turn, on copies of the plain
+    // stretch, and compares the destinations after every area.
+    // The destination is as large as the source's bitmap, enlarged when the
+    // source holds just the picture.
+    static void compare(BITMAP *src, const char *name, const std::vector<Area> &areas = renderer_areas()) {
+        for (int n = 2; n <= 5; ++n) {
+            const bool tight = src->w == 256;
+            const int dest_w = tight ? 256 * n : src->w, dest_h = tight ? 192 * n : src->h;
+            Bitmap plain = make_bitmap(dest_w, dest_h);
+            stretch_blit(src, plain.get(), 0, 0, 256, 192, 0, 0, 256 * n, 192 * n);
+            for (int fine = 0; fine <= 1; ++fine) {
+                display.fine_dither = fine;
+                Bitmap want = make_bitmap(dest_w, dest_h), got = make_bitmap(dest_w, dest_h);
+                blit(plain.get(), want.get(), 0, 0, 0, 0, dest_w, dest_h);
+                blit(plain.get(), got.get(), 0, 0, 0, 0, dest_w, dest_h);
+                for (const Area &a : areas) {
+                    plain_smart_enlarge(src, want.get(), a.x1, a.y1, a.x2, a.y2, n, fine);
+                    do_smart_enlarge(src, got.get(), a.x1, a.y1, a.x2, a.y2, n * a.x1, n * a.y1, n * a.x2, n * a.y2);
+                    ASSERT_EQ(differences(got.get(), want.get()), 0)
+                        << name << " scale " << n << " fine " << fine << " area " << a.x1 << "," << a.y1 << " - "
+                        << a.x2 << "," << a.y2;
+                }
+                EXPECT_GT(differences(got.get(), plain.get()), 0) << name << " scale " << n << ": nothing drawn";
+            }
+        }
+    }
+
+    // Each picture twice: in the emulator's large buffers (zeros right of
+    // and below the picture), and in bitmaps of exactly the picture's size.
+    static void compare_both_layouts(const std::function<void(BITMAP *)> &draw, const char *name) {
+        Bitmap large = make_bitmap(buffer_width, buffer_height);
+        draw(large.get());
+        compare(large.get(), name);
+        Bitmap tight = make_bitmap(256, 192);
+        blit(large.get(), tight.get(), 0, 0, 0, 0, 256, 192);
+        compare(tight.get(), name);
+    }
+};
+
+TEST_F(AgainstPlainScaler, TestScreen) {
+    const std::vector<uint8_t> scr = load_test_screen();
+    compare_both_layouts([&](BITMAP *b) { decode_screen(scr, b); }, "test screen");
+}
+
+TEST_F(AgainstPlainScaler, NoiseScreens) {
+    std::mt19937 rng(2024);
+    for (int k = 0; k < 3; ++k) {
+        const std::vector<uint8_t> scr = noise_screen(rng);
+        compare_both_layouts([&](BITMAP *b) { decode_screen(scr, b); }, "noise");
+    }
+}
+
+TEST_F(AgainstPlainScaler, CellScreens) {
+    std::mt19937 rng(99);
+    for (int k = 0; k < 3; ++k) compare_both_layouts([&](BITMAP *b) { cells_picture(b, rng); }, "cells");
+}
+
+TEST_F(AgainstPlainScaler, ShapeScreens) {
+    std::mt19937 rng(5);
+    for (int k = 0; k < 3; ++k) compare_both_layouts([&](BITMAP *b) { shapes_picture(b, rng); }, "shapes");
+}
+
+// Areas of one or two positions per line, lines of one position, areas
+// hanging over every edge of the bitmap with only a sliver inside.
+TEST_F(AgainstPlainScaler, SmallAndOverhangingAreas) {
+    std::mt19937 rng(77);
+    Bitmap tight = make_bitmap(256, 192);
+    cells_picture(tight.get(), rng);
+    const std::vector<Area> areas = {
+        {-20, 5, 0, 40},   {-20, 5, 1, 40},    {255, 30, 300, 90}, {254, 30, 300, 90}, {40, -30, 90, 0},
+        {40, -30, 90, 1},  {40, 191, 90, 230}, {40, 190, 90, 230}, {10, 10, 11, 11},   {10, 10, 10, 60},
+        {10, 10, 60, 10},  {-5, -5, 3, 3},     {250, 186, 262, 198}, {-40, -40, 300, 240}, {0, 0, 256, 192},
+    };
+    compare(tight.get(), "cells", areas);
 }
 
 }  // namespace
