@@ -62,9 +62,9 @@ constexpr int direction(int pass) { return (pass & 1) ? -1 : 1; }
 // laid out so that the scan lines of a pass are contiguous: position u along
 // a line, line v across. The rows grid (u = x, v = y) serves passes 0 and 1,
 // its transpose, the columns grid (u = y, v = x), passes 2 and 3. The frame
-// on every side lets every neighbour be read without a
-// bounds check; cells outside the source bitmap hold no_priority. Both are
-// built once per call; the buffers are kept between calls.
+// on every side lets every neighbour be read without a bounds check; cells
+// outside the source bitmap hold no_priority. Both are built once per call;
+// the buffers are kept between calls.
 struct Grid {
     std::vector<int8_t> cells;
     int u0 = 0, v0 = 0;          // coordinates of the first cell
