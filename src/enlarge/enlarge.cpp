@@ -48,7 +48,10 @@ namespace {
 constexpr int back_search = 16;    // how far a diagonal streak is followed
 constexpr int forward_search = 8;  // how far the run ahead of the pixel is followed
 constexpr int no_priority = -1;    // a neighbour outside the source bitmap
-constexpr int frame = back_search; // cells around the scanned area in every grid
+constexpr int block = 16;          // positions marked at once (see scan_pass)
+// Cells around the scanned area in every grid: the back search, and the
+// neighbours of the positions marked beyond the area's end to fill a block.
+constexpr int frame = std::max(back_search, block + 2);
 
 // Passes: 0 rows left to right, 1 rows right to left, 2 columns top to
 // bottom, 3 columns bottom to top.
@@ -58,10 +61,10 @@ constexpr int direction(int pass) { return (pass & 1) ? -1 : 1; }
 // The priorities of the source around the scanned area, one byte per pixel,
 // laid out so that the scan lines of a pass are contiguous: position u along
 // a line, line v across. The rows grid (u = x, v = y) serves passes 0 and 1,
-// its transpose, the columns grid (u = y, v = x), passes 2 and 3. A frame of
-// back_search cells on every side lets every neighbour be read without a
-// bounds check; cells outside the source bitmap hold no_priority. Both are
-// built once per call; the buffers are kept between calls.
+// its transpose, the columns grid (u = y, v = x), passes 2 and 3. The frame
+// on every side lets every neighbour be read without a bounds check; cells
+// outside the source bitmap hold no_priority. Both are built once per call;
+// the buffers are kept between calls.
 struct Grid {
     std::vector<int8_t> cells;
     int u0 = 0, v0 = 0;          // coordinates of the first cell
@@ -413,16 +416,21 @@ void scan_pass(Scan &s, int x1, int y1, int x2, int y2) {
     const int ufirst = F > 0 ? ua : ub, ulast = F > 0 ? ub : ua;
     auto index = [&](int u) { return F > 0 ? u - ulo : uhi - u; };
 
-    flags.assign(static_cast<size_t>(count + 7) / 8 * 8, 0);
+    // Lines are marked in whole blocks, which the compiler's wide compares
+    // handle without a position-by-position tail; marks past the line's end
+    // are cleared again.
+    const int marked = (count + block - 1) / block * block;
+    flags.assign(static_cast<size_t>(marked), 0);
     const bool checkers = !columns && s.fine_dither;
     const ptrdiff_t stride = g.stride;
 
     for (int v = std::max(vlo, 0); v < std::min(vhi, vext); ++v) {
         const int8_t *line = g.at(ua, v);  // position ua
         if (checkers)
-            mark_candidates<F, true>(line, stride, count, flags.data());
+            mark_candidates<F, true>(line, stride, marked, flags.data());
         else
-            mark_candidates<F, false>(line, stride, count, flags.data());
+            mark_candidates<F, false>(line, stride, marked, flags.data());
+        std::fill(flags.begin() + count, flags.end(), 0);
 
         // The first position compares with the pixel read before the line
         // (none before the call's first pixel, which opens the first run),
