@@ -145,3 +145,29 @@ inline void setsbc16(uint16_t a_, uint16_t b_) {
     if (int(a_) < int(b_) + cin) fl |= F_C;
     f = fl;
 }
+
+// The accumulator rotates RLCA, RRCA, RLA and RRA: A takes the result, C the
+// bit moved out, bits 5 and 3 follow the new A; S, Z and P/V are left alone.
+// QUIRK: H and N are kept (the Z80 clears them).
+inline void rota(uint8_t r, unsigned out) {
+    a = r;
+    f = uint8_t((f & (F_S | F_Z | F_H | F_P | F_N)) | (r & (F_5 | F_3)) | out);
+}
+
+// The eight rotates and shifts of the CB page and the index bit page. Each
+// sets C to the bit moved out and S, Z, 5, 3 and P from the result, keeping
+// H and N, and returns the result for the caller to store. RL and RR move in
+// the carry as it stood before the instruction (tempc), never the new C.
+inline uint8_t shifted(uint8_t r, unsigned out) {
+    f = uint8_t((f & ~F_C) | out);
+    setznc(r);
+    return r;
+}
+inline uint8_t rlc8(uint8_t v) { return shifted(uint8_t(v << 1 | v >> 7), v >> 7); }
+inline uint8_t rrc8(uint8_t v) { return shifted(uint8_t(v >> 1 | v << 7), v & 1); }
+inline uint8_t rl8(uint8_t v) { return shifted(uint8_t(v << 1 | tempc), v >> 7); }
+inline uint8_t rr8(uint8_t v) { return shifted(uint8_t(v >> 1 | tempc << 7), v & 1); }
+inline uint8_t sla8(uint8_t v) { return shifted(uint8_t(v << 1), v >> 7); }
+inline uint8_t sra8(uint8_t v) { return shifted(uint8_t(v >> 1 | (v & 0x80)), v & 1); }
+inline uint8_t sll8(uint8_t v) { return shifted(uint8_t(v << 1 | 1), v >> 7); }
+inline uint8_t srl8(uint8_t v) { return shifted(uint8_t(v >> 1), v & 1); }
