@@ -2,14 +2,29 @@
 // loop until the user quits.
 #include <allegro.h>
 
+#include <cstdio>
+#include <string>
+
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/shell.h"
+#include "options/options.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
 int main(int argc, char *argv[]) {
+    std::string text;
+    switch (parse_options(argc, argv, options, text)) {
+    case parse_outcome::done:
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    case parse_outcome::bad:
+        std::fputs(text.c_str(), stderr);
+        return 2;
+    case parse_outcome::run:
+        break;
+    }
     soundon = 1;
     initz80();
     if (!loadroms()) return 1;
@@ -29,8 +44,8 @@ int main(int argc, char *argv[]) {
     write_to_log("Setup.");
 
     // A snapshot named on the command line is loaded as if chosen with F1.
-    if (argc > 1) {
-        load_snapshot_path(argv[1]);
+    if (!options.file.empty()) {
+        load_snapshot_path(options.file.c_str());
         fill_dsquares();
         tick.pending = 0;
     }

@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -35,6 +36,18 @@ void in_front(GtkWidget *dialog) {
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
 }
 
+// Every dialog runs its modal loop here, so that what must happen while any
+// dialog waits is written once.
+gint run_dialog(GtkWidget *dialog) { return gtk_dialog_run(GTK_DIALOG(dialog)); }
+
+// A filter of case-sensitive patterns; the chooser takes it over.
+void add_filter(GtkFileChooser *chooser, const std::string &name, const std::vector<std::string> &patterns) {
+    GtkFileFilter *filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, name.c_str());
+    for (const std::string &p : patterns) gtk_file_filter_add_pattern(filter, p.c_str());
+    gtk_file_chooser_add_filter(chooser, filter);
+}
+
 std::size_t extension_of(const std::string &path) {
     std::size_t slash = path.find_last_of('/');
     std::size_t base = slash == std::string::npos ? 0 : slash + 1;
@@ -54,17 +67,13 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     // Patterns are matched case-sensitively, so each letter admits both cases.
-    GtkFileFilter *filter = gtk_file_filter_new();
-    gtk_file_filter_set_name(filter, "Snapshot (*.sna/*.z80)");
-    gtk_file_filter_add_pattern(filter, "*.[sS][nN][aA]");
-    gtk_file_filter_add_pattern(filter, "*.[zZ]80");
-    gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the filter over
+    add_filter(chooser, "Snapshot (*.sna/*.z80)", {"*.[sS][nN][aA]", "*.[zZ]80"});
 
     bool chosen = false;
     // In open mode the chooser accepts only files that exist; a name typed in
     // that does not name a readable file is refused here as well, and the
     // dialog stays open.
-    while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    while (run_dialog(dialog) == GTK_RESPONSE_ACCEPT) {
         gchar *name = gtk_file_chooser_get_filename(chooser);
         bool exists = name && g_file_test(name, G_FILE_TEST_IS_REGULAR);
         if (exists) {
@@ -76,7 +85,7 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
                                                         GTK_BUTTONS_OK, "No such file:\n%s", name ? name : "");
             gtk_window_set_title(GTK_WINDOW(refusal), "Not Found");
             in_front(refusal);
-            gtk_dialog_run(GTK_DIALOG(refusal));
+            run_dialog(refusal);
             gtk_widget_destroy(refusal);
         }
         g_free(name);
@@ -95,7 +104,34 @@ void message_box(const std::string &text, const std::string &caption) {
                                             text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
     in_front(box);
-    gtk_dialog_run(GTK_DIALOG(box));
+    run_dialog(box);
     gtk_widget_destroy(box);
     settle();
+}
+
+bool choose_file_to_save(const std::string &title, const std::string &filter_name,
+                         const std::vector<std::string> &patterns, const std::string &suggested_name,
+                         std::string &path) {
+    if (!gtk_ready()) return false;
+    GtkWidget *dialog = gtk_file_chooser_dialog_new(title.c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SAVE,
+                                                    "_Cancel", GTK_RESPONSE_CANCEL, "_Save",
+                                                    GTK_RESPONSE_ACCEPT, nullptr);
+    in_front(dialog);
+    GtkFileChooser *chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    add_filter(chooser, filter_name, patterns);
+    gtk_file_chooser_set_current_name(chooser, suggested_name.c_str());
+    bool chosen = false;
+    if (run_dialog(dialog) == GTK_RESPONSE_ACCEPT) {
+        gchar *name = gtk_file_chooser_get_filename(chooser);
+        if (name) {
+            path = name;
+            chosen = true;
+        }
+        g_free(name);
+    }
+    gtk_widget_destroy(dialog);
+    settle();
+    return chosen;
 }

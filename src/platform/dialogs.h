@@ -1,7 +1,8 @@
-// Native dialogs: the snapshot chooser and a message box (GTK 3).
+// Native dialogs: the snapshot chooser, a save-file chooser and a message box (GTK 3).
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Shows a modal open-file dialog for snapshots. Returns true with the chosen
 // path and the index in it where the extension begins (path.size() when it
@@ -10,3 +11,11 @@ bool choose_snapshot(std::string &path, std::size_t &extension);
 
 // Shows a modal message box with one OK button.
 void message_box(const std::string &text, const std::string &caption);
+
+// Shows a modal save-file dialog titled title, with one filter (patterns are
+// case-sensitive: write "*.[tT][aA][pP]"), the suggested file name filled in
+// and GTK's confirmation before an existing file is replaced. Returns true
+// with the chosen path, or false when the user cancelled.
+bool choose_file_to_save(const std::string &title, const std::string &filter_name,
+                         const std::vector<std::string> &patterns, const std::string &suggested_name,
+                         std::string &path);

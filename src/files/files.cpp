@@ -1,0 +1,151 @@
+// Whole-file reads that never wait on a special file, and atomic writes.
+#include "files/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+long plain_write(int fd, const void *data, std::size_t size) { return long(::write(fd, data, size)); }
+
+std::string system_word(int error) { return std::strerror(error); }
+
+// What a file that is not a regular file is, for the message.
+std::string kind_of(mode_t mode) {
+    if (S_ISDIR(mode)) return "It is a folder, not a file.";
+    if (S_ISFIFO(mode)) return "It is a named pipe (FIFO), not a file.";
+    if (S_ISSOCK(mode)) return "It is a socket, not a file.";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "It is a device, not a file.";
+    return "It is not a regular file.";
+}
+
+file_read failed(read_failure why, std::string reason) { return {why, std::move(reason)}; }
+
+// Closes a descriptor when it goes out of scope.
+struct closer {
+    int fd;
+    ~closer() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// The folder part of path ("." when it has none), and the file name.
+void split(const std::string &path, std::string &folder, std::string &name) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+    } else {
+        folder = slash == 0 ? "/" : path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+}  // namespace
+
+long (*atomic_write_chunk)(int fd, const void *data, std::size_t size) = plain_write;
+
+file_read read_whole_file(const std::string &path, std::size_t limit, std::vector<uint8_t> &data) {
+    if (path.empty()) return failed(read_failure::cannot_open, "No file name was given.");
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return failed(read_failure::cannot_open, system_word(errno));
+    if (!S_ISREG(st.st_mode)) return failed(read_failure::not_regular, kind_of(st.st_mode));
+    if (std::size_t(st.st_size) > limit)
+        return failed(read_failure::too_large, "It is larger than " + std::to_string(limit) + " bytes.");
+
+    closer file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) return failed(read_failure::cannot_open, system_word(errno));
+    // The name may have been replaced between the two looks: check what was opened.
+    if (::fstat(file.fd, &st) != 0) return failed(read_failure::read_error, system_word(errno));
+    if (!S_ISREG(st.st_mode)) return failed(read_failure::not_regular, kind_of(st.st_mode));
+
+    // Read one byte past the limit, so a file that grew meanwhile is noticed.
+    std::vector<uint8_t> bytes(std::min<std::size_t>(std::size_t(st.st_size), limit) + 1);
+    std::size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (bytes.size() > limit)
+                return failed(read_failure::too_large, "It is larger than " + std::to_string(limit) + " bytes.");
+            bytes.resize(std::min(limit + 1, bytes.size() * 2));
+        }
+        ssize_t n = ::read(file.fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return failed(read_failure::read_error, system_word(errno));
+        }
+        if (n == 0) break;
+        got += std::size_t(n);
+    }
+    bytes.resize(got);
+    data.swap(bytes);
+    return {read_failure::none, {}};
+}
+
+bool write_file_atomically(const std::string &path, const void *data, std::size_t size, std::string &reason) {
+    if (path.empty()) {
+        reason = "No file name was given.";
+        return false;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        reason = kind_of(st.st_mode);
+        return false;
+    }
+    std::string folder, name;
+    split(path, folder, name);
+    std::string temporary = folder + "/." + name + ".XXXXXX";
+    std::vector<char> pattern(temporary.begin(), temporary.end());
+    pattern.push_back('\0');
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        reason = system_word(errno);
+        return false;
+    }
+    temporary = pattern.data();
+
+    auto give_up = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        reason = system_word(error);
+        return false;
+    };
+    // mkstemp makes the file readable by its owner only; a saved file gets
+    // the usual permissions, as any new file would.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) return give_up(errno);
+    const uint8_t *p = static_cast<const uint8_t *>(data);
+    std::size_t left = size;
+    while (left > 0) {
+        long n = atomic_write_chunk(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return give_up(n < 0 ? errno : ENOSPC);
+        p += n;
+        left -= std::size_t(n);
+    }
+    if (::fsync(fd) != 0) return give_up(errno);
+    if (::close(fd) != 0) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        reason = system_word(error);
+        return false;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        reason = system_word(error);
+        return false;
+    }
+    // Make the rename itself durable.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+// Whole files in and out, safely.
+//
+// Every file the program reads is read whole into memory by read_whole_file
+// before any of it is used, so a reader can check it all before it changes
+// anything. Every file the program writes goes through write_file_atomically:
+// an existing file is either replaced whole or left exactly as it was.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class read_failure {
+    none,         // the file was read whole
+    cannot_open,  // it does not exist, or may not be opened (reason: the system's word)
+    not_regular,  // a folder, FIFO, socket or device: refused without waiting on it
+    too_large,    // larger than the reader's limit: refused without being read
+    read_error,   // it opened but reading failed (reason: the system's word)
+};
+
+struct file_read {
+    read_failure failure;
+    std::string reason;  // empty when failure is none; otherwise one sentence, no path
+};
+
+// Reads all of the regular file at path, at most limit bytes, into data.
+// Never blocks: the path is checked with stat and opened with O_NONBLOCK, so
+// a FIFO or device is refused at once. data is changed only on success.
+file_read read_whole_file(const std::string &path, std::size_t limit, std::vector<uint8_t> &data);
+
+// Writes size bytes to path atomically: a temporary file in path's folder is
+// written, flushed and synced, then renamed over path. Returns false with the
+// reason (the system's word) when anything fails; the old file at path is
+// then untouched and no temporary file is left behind.
+bool write_file_atomically(const std::string &path, const void *data, std::size_t size, std::string &reason);
+
+// The temporary-file step write_file_atomically uses; tests replace the
+// write with one that fails (a full disk) to see that nothing is left.
+extern long (*atomic_write_chunk)(int fd, const void *data, std::size_t size);
