@@ -9,6 +9,7 @@
 #include "main/chooser.h"
 #include "main/shell.h"
 #include "options/options.h"
+#include "platform/stop.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -40,6 +41,9 @@ int main(int argc, char *argv[]) {
     set_close_button_callback(closed_window);
     setup_tick();
     install_int_ex(ticky, frame_timer_period);
+    // From here on SIGTERM, SIGINT and SIGHUP end the program through the
+    // main loop, not inside Allegro's own handlers.
+    install_stop_handlers();
     open_log("Logfile.txt");
     write_to_log("Setup.");
 
@@ -50,9 +54,13 @@ int main(int argc, char *argv[]) {
         tick.pending = 0;
     }
 
-    while (!emulator.quit) run_pass();
+    while (!emulator.quit && !stop_requested()) run_pass();
 
     close_log();
+    if (stop_requested()) {
+        allegro_exit();
+        end_for_stop_request();
+    }
     return exit_status;
 }
 END_OF_MAIN()

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/stop.h"
+
 namespace {
 
 // Starts GTK on first use. Without a display the dialogs cannot be shown.
@@ -36,9 +38,61 @@ void in_front(GtkWidget *dialog) {
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
 }
 
+// While a dialog waits, a stop request (a signal) cancels it, so the
+// program can end; checked a few times a second.
+gboolean cancel_on_stop_request(gpointer dialog) {
+    if (stop_requested()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    return G_SOURCE_CONTINUE;
+}
+
 // Every dialog runs its modal loop here, so that what must happen while any
-// dialog waits is written once.
-gint run_dialog(GtkWidget *dialog) { return gtk_dialog_run(GTK_DIALOG(dialog)); }
+// dialog waits is written once. Once a stop has been requested no dialog
+// opens at all.
+gint run_dialog(GtkWidget *dialog) {
+    if (stop_requested()) return GTK_RESPONSE_CANCEL;
+    guint watch = g_timeout_add(50, cancel_on_stop_request, dialog);
+    gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    g_source_remove(watch);
+    return response;
+}
+
+// What fits in a message box on any screen: the text as valid UTF-8 (a file
+// name need not be), each line at most max_line characters and each word
+// (a path without spaces, typically) at most max_word, shortened in the
+// middle with an ellipsis, so that both ends of a path stay readable.
+std::string shortened(const std::string &s, glong limit) {
+    glong n = g_utf8_strlen(s.c_str(), -1);
+    if (n <= limit) return s;
+    glong head = (limit - 1) / 2, tail = limit - 1 - head;
+    const char *cut = g_utf8_offset_to_pointer(s.c_str(), head);
+    const char *resume = g_utf8_offset_to_pointer(s.c_str(), n - tail);
+    return std::string(s.c_str(), cut) + "\u2026" + resume;
+}
+
+std::string fitted_for_box(const std::string &text) {
+    constexpr glong max_line = 200, max_word = 48;
+    gchar *valid = g_utf8_make_valid(text.c_str(), -1);
+    std::string in = valid, out;
+    g_free(valid);
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = in.find('\n', start);
+        std::string line = shortened(in.substr(start, end == std::string::npos ? std::string::npos : end - start),
+                                     max_line);
+        std::size_t w = 0;
+        for (;;) {
+            std::size_t space = line.find(' ', w);
+            out += shortened(line.substr(w, space == std::string::npos ? std::string::npos : space - w), max_word);
+            if (space == std::string::npos) break;
+            out += ' ';
+            w = space + 1;
+        }
+        if (end == std::string::npos) break;
+        out += '\n';
+        start = end + 1;
+    }
+    return out;
+}
 
 // A filter of case-sensitive patterns; the chooser takes it over.
 void add_filter(GtkFileChooser *chooser, const std::string &name, const std::vector<std::string> &patterns) {
@@ -81,9 +135,13 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
             extension = extension_of(path);
             chosen = true;
         } else {
-            GtkWidget *refusal = gtk_message_dialog_new(GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
-                                                        GTK_BUTTONS_OK, "No such file:\n%s", name ? name : "");
-            gtk_window_set_title(GTK_WINDOW(refusal), "Not Found");
+            // A name that exists but is no regular file is a pipe, socket or device.
+            bool there = name && g_file_test(name, G_FILE_TEST_EXISTS);
+            GtkWidget *refusal = gtk_message_dialog_new(
+                GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s\n%s",
+                there ? "Not a file (a pipe, socket or device):" : "No such file:",
+                fitted_for_box(name ? name : "").c_str());
+            gtk_window_set_title(GTK_WINDOW(refusal), there ? "Cannot Read Snapshot" : "Not Found");
             in_front(refusal);
             run_dialog(refusal);
             gtk_widget_destroy(refusal);
@@ -101,7 +159,7 @@ void message_box(const std::string &text, const std::string &caption) {
     std::fprintf(stderr, "brenvik: %s: %s\n", caption.c_str(), text.c_str());
     if (!gtk_ready()) return;
     GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
-                                            text.c_str());
+                                            fitted_for_box(text).c_str());
     gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
     in_front(box);
     run_dialog(box);

@@ -7,12 +7,11 @@
 // image copied into the machine, in one step that cannot fail. A rejected
 // file therefore leaves every register, every byte of memory and every dirty
 // square exactly as it was.
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "files/files.h"
 #include "screen/screen.h"
 #include "z80/z80.h"
 #include "z80/z80_mem.h"
@@ -348,30 +347,25 @@ snapshot_result stage_sna(const uint8_t *data, std::size_t size, const std::stri
     return accepted();
 }
 
-// Reads a whole file. Returns an accepted result with the bytes, or the reason it could not.
+// Reads a whole file. Returns an accepted result with the bytes, or the
+// reason it could not; a FIFO, socket, device or folder is refused at once.
 snapshot_result read_file(const char *path, std::vector<uint8_t> &bytes) {
     std::string name = path ? path : "";
-    FILE *fp = path ? std::fopen(path, "rb") : nullptr;
-    if (!fp) return {false, caption_not_found, name};
-    bytes.clear();
-    uint8_t chunk[65536];
-    bool too_large = false;
-    for (;;) {
-        std::size_t got = std::fread(chunk, 1, sizeof chunk, fp);
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (bytes.size() > max_file_size) {
-            too_large = true;
-            break;
-        }
-        if (got < sizeof chunk) break;
-    }
-    int error = std::ferror(fp) ? errno : 0;
-    std::fclose(fp);
-    if (error)
-        return rejected(name, caption_unreadable, std::string("The file cannot be read: ") + std::strerror(error) + ".");
-    if (too_large)
+    // The system's reason comes without a full stop, read_whole_file's own with one.
+    auto with_reason = [](const char *what, const std::string &reason) {
+        return what + reason + (reason.empty() || reason.back() != '.' ? "." : "");
+    };
+    file_read got = read_whole_file(name, max_file_size, bytes);
+    switch (got.failure) {
+    case read_failure::none: return accepted();
+    case read_failure::cannot_open:
+        return rejected(name, caption_not_found, with_reason("The file cannot be opened: ", got.reason));
+    case read_failure::not_regular: return rejected(name, caption_unreadable, got.reason);
+    case read_failure::too_large:
         return rejected(name, caption_unsupported, "The file is larger than 1 MB, far larger than any 48K snapshot.");
-    return accepted();
+    case read_failure::read_error: break;
+    }
+    return rejected(name, caption_unreadable, with_reason("The file cannot be read: ", got.reason));
 }
 
 }  // namespace

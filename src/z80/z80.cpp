@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "files/files.h"
 #include "ula/ula.h"
 #include "z80/z80_flags.h"
 #include "z80/z80_mem.h"
@@ -35,28 +37,39 @@ void initz80() {
     writearray[0] = writearray[1] = writearray[2] = writearray[3] = ram;
 }
 
+namespace {
+// A reason from read_whole_file as part of a sentence: "It is a folder, not
+// a file." becomes "it is a folder, not a file".
+std::string clause(std::string reason) {
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    if (reason.size() > 1 && reason[0] >= 'A' && reason[0] <= 'Z' && !(reason[1] >= 'A' && reason[1] <= 'Z'))
+        reason[0] = char(reason[0] - 'A' + 'a');
+    return reason;
+}
+}  // namespace
+
 bool loadrom_file(const std::string &path, std::string &error) {
-    FILE *fp = std::fopen(path.c_str(), "rb");
-    if (!fp) {
-        error = "cannot open the ROM image \"" + path + "\": " + std::strerror(errno);
+    std::vector<uint8_t> data;
+    const std::string quoted = "\"" + path + "\"";
+    file_read got = read_whole_file(path, rom_size, data);
+    switch (got.failure) {
+    case read_failure::none: break;
+    case read_failure::cannot_open:
+        error = "cannot open the ROM image " + quoted + ": " + got.reason;
+        return false;
+    case read_failure::too_large:
+        error = "the ROM image " + quoted + " is longer than 16384 bytes";
+        return false;
+    case read_failure::not_regular:
+    case read_failure::read_error:
+        error = "cannot read the ROM image " + quoted + ": " + clause(got.reason);
         return false;
     }
-    // Read one byte more than a ROM holds, so that a longer file is noticed.
-    static uint8_t buf[rom_size + 1];
-    size_t got = std::fread(buf, 1, sizeof buf, fp);
-    bool read_error = std::ferror(fp);
-    std::fclose(fp);
-    if (read_error) {
-        error = "cannot read the ROM image \"" + path + "\"";
+    if (data.size() != std::size_t(rom_size)) {
+        error = "the ROM image " + quoted + " is " + std::to_string(data.size()) + " bytes, not 16384 bytes";
         return false;
     }
-    if (got != size_t(rom_size)) {
-        error = "the ROM image \"" + path + "\" is " +
-                (got > size_t(rom_size) ? std::string("longer than") : std::to_string(got) + " bytes, not") +
-                " 16384 bytes";
-        return false;
-    }
-    std::memcpy(lorom, buf, rom_size);
+    std::memcpy(lorom, data.data(), rom_size);
     return true;
 }
 
@@ -66,14 +79,29 @@ std::string working_directory() {
     char buf[4096];
     return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
 }
+
+// Whether a 48.rom is there at all. A symbolic link counts even when it
+// leads nowhere: it is reported rather than passed over for the default.
+// Sets error for such a link.
+bool rom_present(std::string &error) {
+    struct stat st;
+    if (lstat(rom_name, &st) != 0) return errno != ENOENT && errno != ENOTDIR;
+    if (!S_ISLNK(st.st_mode) || stat(rom_name, &st) == 0) return true;
+    int why = errno;
+    char target[4096];
+    ssize_t n = readlink(rom_name, target, sizeof target - 1);
+    std::string where = n > 0 ? std::string(target, std::size_t(n)) : std::string("?");
+    error = std::string("the ROM image \"") + rom_name + "\" is a symbolic link to \"" + where + "\", which " +
+            (why == ENOENT ? std::string("does not exist") : "cannot be followed: " + std::string(std::strerror(why)));
+    return true;
+}
 }  // namespace
 
 bool loadroms() {
     std::string error;
-    struct stat st;
-    if (stat(rom_name, &st) == 0) {
+    if (rom_present(error)) {
         // A 48.rom that is present but unusable is reported, never passed over.
-        if (loadrom_file(rom_name, error)) return true;
+        if (error.empty() && loadrom_file(rom_name, error)) return true;
         std::fprintf(stderr, "brenvik: %s (in the working directory %s).\n", error.c_str(),
                      working_directory().c_str());
     } else {

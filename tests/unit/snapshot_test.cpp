@@ -560,7 +560,8 @@ TEST(SnapshotRejection, MissingAndUnreadableFiles) {
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.caption, c.caption);
         if (std::string(c.caption) == "Not Found") {
-            EXPECT_EQ(r.text, c.path);  // the path alone
+            // The path, and the system's reason below it.
+            EXPECT_EQ(r.text, c.path + "\n\nThe file cannot be opened: No such file or directory.");
         }
         expect_unchanged(before);
     }
