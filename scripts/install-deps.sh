@@ -1,9 +1,19 @@
 #!/bin/sh
-# Installs the Debian packages Brenvik needs to build, run and test. Run as root.
+# Installs the Debian packages Brenvik needs to build, run and test. As root
+# it runs apt-get itself (sudo need not be installed); as any other user it
+# runs apt-get through sudo.
 set -e
 export DEBIAN_FRONTEND=noninteractive
-apt-get update
-apt-get install -y --no-install-recommends \
+if [ "$(id -u)" = 0 ]; then
+  as_root() { "$@"; }
+elif command -v sudo >/dev/null 2>&1; then
+  as_root() { sudo env DEBIAN_FRONTEND=noninteractive "$@"; }
+else
+  echo "install-deps.sh: run this as root, or install sudo" >&2
+  exit 1
+fi
+as_root apt-get update
+as_root apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config clang libclang-rt-14-dev \
   liballegro4-dev libloadpng4-dev libgtk-3-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
