@@ -2,6 +2,7 @@
 // loop until the user quits.
 #include <allegro.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -26,6 +27,9 @@ int main(int argc, char *argv[]) {
     case parse_outcome::run:
         break;
     }
+    // Messages go to standard error; when that is a pipe nobody reads any
+    // more (brenvik 2>&1 | head), a message must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     soundon = 1;
     initz80();
     if (!loadroms()) return 1;

@@ -70,4 +70,13 @@ start_brenvik
 sleep 0.5
 stop_with HUP "while running"
 note "SIGHUP while running: status 129"
+
+# ---- Standard error a pipe that nobody reads ----
+# The messages (no 48.rom, Not Found) must not end the program by SIGPIPE.
+{ "$BRENVIK" missing.sna 2>&1 & echo $! >reader-gone.pid; } | true
+wait_window "Not Found" || fail "with standard error a closed pipe the program ended before its message box"
+kill -s TERM "$(cat reader-gone.pid)"
+for i in $(seq 100); do kill -0 "$(cat reader-gone.pid)" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$(cat reader-gone.pid)" 2>/dev/null && fail "SIGTERM did not end the program whose output nobody reads"
+note "standard error a closed pipe: the program ran on to its message box"
 note "all runs in $(( $(date +%s) - started )) s"
