@@ -11,8 +11,15 @@ volatile sig_atomic_t requested = 0;
 
 constexpr int stop_signals[] = {SIGTERM, SIGINT, SIGHUP};
 
+// The first signal is noted; a second one, when the first seems not to be
+// heeded, takes its default action at once.
 void note_signal(int signo) {
-    if (!requested) requested = signo;
+    if (!requested) {
+        requested = signo;
+        return;
+    }
+    signal(signo, SIG_DFL);
+    raise(signo);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // The handlers only note the signal. The main loop and every dialog's modal
 // loop watch for it, so the program leaves whatever it is doing, closes its
 // log and ends as the signal would have ended it: with status 128 + its
-// number (143, 130, 129), and no core.
+// number (143, 130, 129), and no core. A second signal ends it at once.
 #pragma once
 
 // Installs the handlers. Called after Allegro is set up, as Allegro installs

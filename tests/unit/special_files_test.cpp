@@ -119,22 +119,20 @@ struct machine {
     }
 };
 
-machine scrambled() {
-    z80_fresh();
-    for (int a = 0; a < ram_size; ++a) ram[a] = uint8_t(a * 31 + 7);
-    for (int a = 0; a < rom_size; ++a) lorom[a] = uint8_t(a * 17 + 3);
-    af.w = 0x0101, bc.w = 0x0202, hl.w = 0x0404, sp = 0x0C0C, pc = 0x0D0D, im = 2, iff1 = 1;
+machine now() {
     return {{af.w, bc.w, de.w, hl.w, ix.w, iy.w, saf.w, sbc.w, sde.w, shl.w, ir.w, sp, pc},
             {iff1, iff2, im, intreq, cycles},
             bytes(ram, ram + ram_size),
             bytes(lorom, lorom + rom_size)};
 }
 
-machine now() {
-    return {{af.w, bc.w, de.w, hl.w, ix.w, iy.w, saf.w, sbc.w, sde.w, shl.w, ir.w, sp, pc},
-            {iff1, iff2, im, intreq, cycles},
-            bytes(ram, ram + ram_size),
-            bytes(lorom, lorom + rom_size)};
+// A machine holding something recognisable, as it stands.
+machine scrambled() {
+    z80_fresh();
+    for (int a = 0; a < ram_size; ++a) ram[a] = uint8_t(a * 31 + 7);
+    for (int a = 0; a < rom_size; ++a) lorom[a] = uint8_t(a * 17 + 3);
+    af.w = 0x0101, bc.w = 0x0202, hl.w = 0x0404, sp = 0x0C0C, pc = 0x0D0D, im = 2, iff1 = 1;
+    return now();
 }
 
 bool contains(const std::string &s, const char *part) { return s.find(part) != std::string::npos; }
