@@ -115,7 +115,7 @@ bool loadroms() {
     }
     std::fprintf(stderr,
                  "brenvik: a ZX Spectrum 48K ROM image of exactly 16384 bytes is needed: put it in the working\n"
-                 "directory as %s, or install the free default ROM with: sudo apt-get install opense-basic\n",
+                 "directory as %s, or install the free default ROM as root with: apt-get install opense-basic\n",
                  rom_name);
     return false;
 }
