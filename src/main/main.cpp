@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "joystick/joystick.h"
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/shell.h"
@@ -25,9 +26,9 @@ int main(int argc, char *argv[]) {
     case parse_outcome::run:
         break;
     }
-    soundon = 1;
+    soundon = options.sound ? 1 : 0;
     initz80();
-    if (!loadroms()) return 1;
+    if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();
     if (!initula()) return 1;
     install_keyboard();
@@ -42,6 +43,8 @@ int main(int argc, char *argv[]) {
     install_int_ex(ticky, frame_timer_period);
     open_log("Logfile.txt");
     write_to_log("Setup.");
+    set_start_mode(options.scale, options.fullscreen ? 1 : 0);
+    start_joystick(options.joystick);
 
     // A snapshot named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "joystick/joystick.h"
 #include "main/chooser.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
@@ -51,6 +52,12 @@ void change_mode(int scale) {
 }  // namespace
 
 void (*hotkey_wait)() = yield_a_little;
+
+void set_start_mode(int scale, int fullscreen) {
+    if (scale == display.scale && fullscreen == display.fullscreen) return;
+    fullscreen_request = fullscreen;
+    change_mode(scale);
+}
 
 void setup_tick() {
     tick.pending = 0;
@@ -130,6 +137,7 @@ void poll_hotkeys() {
 void run_pass() {
     update_title();
     poll_hotkeys();
+    poll_kempston();
     // Every owed frame runs back to back before the next redraw.
     while (tick.pending > 0) {
         execz80();
