@@ -151,8 +151,20 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
                 name = name.substr(0, eq);
                 value_attached = true;
             }
-            for (const option_spec &o : specs)
-                if (name == o.name) found = &o;
+            // As getopt_long: a name may be cut short while it stays unambiguous.
+            int prefix_matches = 0;
+            for (const option_spec &o : specs) {
+                if (name == o.name) {
+                    found = &o;
+                    prefix_matches = 1;
+                    break;
+                }
+                if (!name.empty() && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
+                    found = &o;
+                    ++prefix_matches;
+                }
+            }
+            if (prefix_matches > 1) return bad(text, "option '--" + name + "' is ambiguous");
         } else if (arg.size() == 2) {
             for (const option_spec &o : specs)
                 if (o.short_name && arg[1] == o.short_name) found = &o;
