@@ -137,9 +137,10 @@ void poll_hotkeys() {
 void run_pass() {
     update_title();
     poll_hotkeys();
-    poll_kempston();
-    // Every owed frame runs back to back before the next redraw.
+    // Every owed frame runs back to back before the next redraw; the
+    // joystick is read once for each.
     while (tick.pending > 0) {
+        poll_kempston();
         execz80();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame
