@@ -7,22 +7,7 @@ source "$(dirname "$0")/support/keyboard.bash"
 e2e_own_x_server "$@"
 e2e_workdir
 
-RATE=15600
-CAPTURE="$E2E_DIR/capture.raw"
-MEASURE="$E2E_SUPPORT/audio_measure.py"
-export HOME="$E2E_DIR/home"
-mkdir -p "$HOME"
-cat >"$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file; slave.pcm "null"; file "$CAPTURE"; format "raw" }
-ASOUND
-cat >"$HOME/allegro.cfg" <<CFG
-[sound]
-sound_freq = $RATE
-sound_bits = 16
-sound_stereo = 1
-alsa_fragsize = $((RATE / 100))
-CFG
-export ALLEGRO="$HOME"
+source "$E2E_SUPPORT/sound_capture.bash"
 
 # ---- --rom: a copy of the default ROM with one letter of its copyright line changed ----
 /usr/bin/python3 - "$ROM" patched.rom <<'PY' || fail "could not patch the ROM"
@@ -54,8 +39,6 @@ done
 note "--rom with a missing, short or folder image: a message naming it, status 1, no other ROM tried"
 
 # ---- --no-sound: silence until F10 ----
-size() { stat -c %s "$CAPTURE" 2>/dev/null || echo 0; }
-field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 wait_for_capture() {  # bytes beyond
     local i
     for i in $(seq 100); do
