@@ -50,10 +50,10 @@ expect_rows_holding 11000 11111 11111 "keys mode, up and Tab" Up Tab
 expect_rows_holding 00111 11111 11111 "keys mode, down, left and right" Down Left Right
 expect_rows_holding 00000 11111 11111 "keys mode, all let go"
 press Escape
-expect_exit 0 5
+expect_exit 0 10
 
 start_brenvik show.sna
 expect_rows_holding 00000 01111 10111 "default mode, left and up are 5 and 7" Left Up
 expect_rows_holding 00000 11111 11111 "default mode, Tab" Tab
 press Escape
-expect_exit 0 5
+expect_exit 0 10

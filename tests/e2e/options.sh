@@ -52,7 +52,7 @@ wait_for_size 768x576
 wait_for_picture boot3.png 10 "start-up screen at --scale 3"
 grep -qx "trying to set window size: 768 x 576" Logfile.txt || fail "the log does not name the 768 x 576 window"
 press Escape
-expect_exit 0 5
+expect_exit 0 10
 note "--scale 3: a 768 x 576 window with the enlarged picture"
 
 # ---- --fullscreen: the picture centred on a full-screen mode ----
@@ -98,5 +98,5 @@ trying to set window size: 512 x 384
 LOG
 diff -u expected.log Logfile.txt || fail "the log differs"
 press Escape
-expect_exit 0 5
+expect_exit 0 10
 note "F6 then F4 after --fullscreen: 640 x 480 full screen, then a 512 x 384 window"
