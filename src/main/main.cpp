@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "joystick/joystick.h"
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/shell.h"
@@ -30,9 +31,9 @@ int main(int argc, char *argv[]) {
     // Messages go to standard error; when that is a pipe nobody reads any
     // more (brenvik 2>&1 | head), a message must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
-    soundon = 1;
+    soundon = options.sound ? 1 : 0;
     initz80();
-    if (!loadroms()) return 1;
+    if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();
     if (!initula()) return 1;
     install_keyboard();
@@ -50,6 +51,8 @@ int main(int argc, char *argv[]) {
     install_stop_handlers();
     open_log("Logfile.txt");
     write_to_log("Setup.");
+    set_start_mode(options.scale, options.fullscreen ? 1 : 0);
+    start_joystick(options.joystick);
 
     // A snapshot named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {

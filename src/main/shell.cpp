@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "joystick/joystick.h"
 #include "main/chooser.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
@@ -51,6 +52,12 @@ void change_mode(int scale) {
 }  // namespace
 
 void (*hotkey_wait)() = yield_a_little;
+
+void set_start_mode(int scale, int fullscreen) {
+    if (scale == display.scale && fullscreen == display.fullscreen) return;
+    fullscreen_request = fullscreen;
+    change_mode(scale);
+}
 
 void setup_tick() {
     tick.pending = 0;
@@ -130,8 +137,10 @@ void poll_hotkeys() {
 void run_pass() {
     update_title();
     poll_hotkeys();
-    // Every owed frame runs back to back before the next redraw.
+    // Every owed frame runs back to back before the next redraw; the
+    // joystick is read once for each.
     while (tick.pending > 0) {
+        poll_kempston();
         execz80();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame

@@ -31,6 +31,9 @@ void ticky();
 // Window close button callback: asks the main loop to end.
 void closed_window();
 
+// Sets the mode asked for on the command line, as the hot keys set a mode
+// (with the same fallbacks); the window first opens at scale 1.
+void set_start_mode(int scale, int fullscreen);
 // Rewrites the window title when the timer has closed a second since the last call.
 void update_title();
 // Polls every hot key once, in their fixed order.

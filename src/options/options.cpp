@@ -18,11 +18,12 @@ constexpr const char *option_list =
     "  --scale N              enlargement factor 1 to 5 (default 1)\n"
     "  --fullscreen           start on the full screen\n"
     "  --no-sound             start with the sound off (F10 turns it on)\n"
-    "  --rom FILE             use this 16384-byte ROM image instead of 48.rom\n"
-    "                         or the OpenSE BASIC ROM\n"
+    "  --rom FILE             use this 16384-byte ROM image and no other (not\n"
+    "                         48.rom, not the OpenSE BASIC ROM)\n"
     "  --joystick MODE        kempston: a joystick or gamepad, when present, is a\n"
     "                         Kempston joystick (default); keys: the arrow keys and\n"
-    "                         Tab are the Kempston joystick; none: no joystick\n"
+    "                         Tab are the Kempston joystick; none: port 0x1F\n"
+    "                         reads 0\n"
     "  --save-on-exit FILE    write a snapshot to FILE (.z80 or .sna) when quitting\n"
     "  --power-save           sleep between frames when there is nothing to do\n"
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
@@ -151,8 +152,20 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
                 name = name.substr(0, eq);
                 value_attached = true;
             }
-            for (const option_spec &o : specs)
-                if (name == o.name) found = &o;
+            // As getopt_long: a name may be cut short while it stays unambiguous.
+            int prefix_matches = 0;
+            for (const option_spec &o : specs) {
+                if (name == o.name) {
+                    found = &o;
+                    prefix_matches = 1;
+                    break;
+                }
+                if (!name.empty() && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
+                    found = &o;
+                    ++prefix_matches;
+                }
+            }
+            if (prefix_matches > 1) return bad(text, "option '--" + name + "' is ambiguous");
         } else if (arg.size() == 2) {
             for (const option_spec &o : specs)
                 if (o.short_name && arg[1] == o.short_name) found = &o;

@@ -1,7 +1,8 @@
 // The command line: one parser for every option the program takes.
 //
-// GNU style: long options, "--name VALUE" or "--name=VALUE", "--" ends the
-// options, and at most one bare argument, the snapshot or tape to load.
+// GNU style: long options, "--name VALUE" or "--name=VALUE", a name cut
+// short while it stays unambiguous, "--" ends the options, and at most one
+// bare argument, the snapshot or tape to load.
 // Options not given keep the defaults below, which are the program's
 // behaviour without any option.
 #pragma once

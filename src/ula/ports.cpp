@@ -7,6 +7,8 @@
 // while held. Several half-rows may be selected at once.
 #include "ula/ula.h"
 
+#include "joystick/joystick.h"
+
 namespace {
 
 // A host key that presses one further Spectrum key, beside the keys table.
@@ -21,7 +23,8 @@ struct extra_key {
 // Because of that, left Control with a letter is three keys and the ROM reads
 // none of them; right Control and both Alt keys are therefore a SYMBOL SHIFT
 // of their own. Right Shift is a second CAPS SHIFT, and Backspace is CAPS
-// SHIFT with 0, the Spectrum's DELETE.
+// SHIFT with 0, the Spectrum's DELETE. With the joystick in keys mode the
+// arrow keys drive the Kempston port instead and press nothing here.
 constexpr extra_key extras[] = {
     {KEY_LEFT, 3, 4},      // 5
     {KEY_DOWN, 4, 4},      // 6
@@ -59,7 +62,7 @@ int scan(int h) {
     for (int b = 0; b < 5; ++b)
         if (down(keys[h][b])) r |= 1 << b;
     for (const extra_key &e : extras)
-        if (e.half_row == h && down(e.host)) r |= 1 << e.bit;
+        if (e.half_row == h && down(e.host) && !joystick_owns_key(e.host)) r |= 1 << e.bit;
     return r;
 }
 

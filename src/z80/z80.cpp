@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/files.h"
+#include "joystick/joystick.h"
 #include "ula/ula.h"
 #include "z80/z80_flags.h"
 #include "z80/z80_mem.h"
@@ -120,6 +121,13 @@ bool loadroms() {
     return false;
 }
 
+bool loadrom_given(const std::string &path) {
+    std::string error;
+    if (loadrom_file(path, error)) return true;
+    std::fprintf(stderr, "brenvik: %s; the ROM named with --rom is the only one tried.\n", error.c_str());
+    return false;
+}
+
 void resetz80() {
     pc = 0;
     iff2 = 0;
@@ -130,7 +138,8 @@ void resetz80() {
 uint8_t pull() { return rd8(sp++); }
 
 uint8_t z80in(uint16_t port) {
-    if (port & 1) return 0;  // odd ports read 0, not 0xFF
+    // Odd ports read 0, not 0xFF, except the Kempston joystick's.
+    if (port & 1) return (port & 0xFF) == kempston_port ? kempston : 0;
     return uint8_t(readula(port));
 }
 

@@ -52,6 +52,9 @@ void initz80();
 bool loadroms();
 // As loadroms, from one given file only (no fallback). Used by loadroms and tests.
 bool loadrom_file(const std::string &path, std::string &error);
+// The ROM named on the command line: that file only, with a message on
+// standard error when it cannot be used.
+bool loadrom_given(const std::string &path);
 constexpr const char *rom_name = "48.rom";
 constexpr const char *default_rom_path = "/usr/share/spectrum-roms/opense.rom";
 

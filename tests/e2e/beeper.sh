@@ -8,29 +8,7 @@ e2e_own_x_server "$@"
 e2e_workdir
 
 NOTE=261.63      # BEEP 1,0: one second of middle C
-RATE=15600       # the mixer runs at the beeper's own rate: no resampling
-CAPTURE="$E2E_DIR/capture.raw"
-MEASURE="$E2E_SUPPORT/audio_measure.py"
-
-export HOME="$E2E_DIR/home"
-mkdir -p "$HOME"
-cat >"$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file; slave.pcm "null"; file "$CAPTURE"; format "raw" }
-ASOUND
-# The null device takes data as fast as it is given; Allegro's driver hands
-# over one fragment per update, about 100 times a second, so a fragment of a
-# hundredth of a second keeps the capture close to real time.
-cat >"$HOME/allegro.cfg" <<CFG
-[sound]
-sound_freq = $RATE
-sound_bits = 16
-sound_stereo = 1
-alsa_fragsize = $((RATE / 100))
-CFG
-export ALLEGRO="$HOME"
-
-size() { stat -c %s "$CAPTURE" 2>/dev/null || echo 0; }
-field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<<"$2"; }
+source "$E2E_SUPPORT/sound_capture.bash"
 
 type_beep() {
     type_text "beep 1"

@@ -4,12 +4,14 @@
 
 ROM=/usr/share/spectrum-roms/opense.rom
 
-# Starts a fresh program in its own working directory under $E2E_DIR, focuses
-# its window and waits until the ROM shows its copyright line.
-start_machine() {  # name
+# Starts a fresh program (with the options given) in its own working
+# directory under $E2E_DIR, focuses its window and waits until the ROM shows
+# its copyright line.
+start_machine() {  # name [option...]
     mkdir -p "$E2E_DIR/$1"
     cd "$E2E_DIR/$1"
-    start_brenvik
+    shift
+    start_brenvik "$@"
     xdotool windowfocus --sync "$WID"
     wait_for_line '1981' 20 || fail_showing "the ROM did not start"
 }
