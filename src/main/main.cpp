@@ -7,6 +7,7 @@
 
 #include "log/log.h"
 #include "main/chooser.h"
+#include "main/saver.h"
 #include "main/shell.h"
 #include "options/options.h"
 #include "screen/screen.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[]) {
     case parse_outcome::run:
         break;
     }
+    if (!check_save_on_exit()) return 2;
     soundon = 1;
     initz80();
     if (!loadroms()) return 1;
@@ -51,6 +53,9 @@ int main(int argc, char *argv[]) {
     }
 
     while (!emulator.quit) run_pass();
+    // However the loop ended, the machine is saved when that was asked for;
+    // a snapshot that could not be written makes the status 1.
+    if (!save_on_exit() && exit_status == 0) exit_status = 1;
 
     close_log();
     return exit_status;

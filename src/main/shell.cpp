@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "main/chooser.h"
+#include "main/saver.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -89,6 +90,10 @@ void poll_hotkeys() {
         openfilesna();
         fill_dsquares();
         tick.pending = 0;  // the time in the dialog is not caught up
+    }
+    if (released(KEY_F2)) {
+        savefilesnapshot();
+        tick.pending = 0;  // nor the time in the save dialog
     }
     if (released(KEY_F3)) display.use_dsquares ^= 1;
     if (released(KEY_F4)) {
