@@ -6,8 +6,9 @@
 #    in and GTK asks before replacing it;
 #  - `--save-on-exit FILE.sna` combined with a snapshot to load: Esc writes
 #    FILE.sna, and it loads back with the line;
-#  - `--save-on-exit` into a folder that does not exist: a message box names
-#    the file and the reason, and the program ends with status 1;
+#  - `--save-on-exit` into a folder that does not exist, the window closed
+#    with its close button: a message box names the file and the reason, and
+#    the program ends with status 1;
 #  - `--save-on-exit` with a name that is neither .z80 nor .sna: refused at
 #    start-up with status 2.
 source "$(dirname "$0")/support/session.bash"
@@ -62,11 +63,12 @@ save_as() {  # save_as PATH
     xdotool key Return
 }
 # Types a line and Enter until the screen shows what it should: when a key
-# was missed or doubled under load, the rest of the edit line is deleted and
-# the line typed again, up to three times.
+# was missed or repeated under load, the edit line is deleted (BackSpace held
+# until the ROM's key repeat has wiped it) and the line typed again, up to
+# four times.
 until_shown() {  # text pattern [absent]: with "absent", until no row matches
-    local try k
-    for try in 1 2 3; do
+    local try
+    for try in 1 2 3 4; do
         type_text "$1"
         tap Return
         if [ "${3:-}" = absent ]; then
@@ -75,7 +77,8 @@ until_shown() {  # text pattern [absent]: with "absent", until no row matches
         else
             wait_for_line "$2" 5 && return 0
         fi
-        for k in $(seq 20); do tap BackSpace; done
+        xdotool keydown BackSpace sleep 3 keyup BackSpace
+        sleep 0.3
     done
     fail_showing "typing '$1' did not lead to the expected screen"
 }
@@ -154,7 +157,7 @@ note "--save-on-exit wrote exit.sna on Esc, and it lists the line"
 cd "$E2E_DIR"
 start_brenvik --save-on-exit "$E2E_DIR/no-such-folder/x.z80"
 sleep 1
-press Escape
+close_window  # the close button ends the program as Esc does
 box=$(wait_window "Cannot Save Snapshot")
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 sleep 0.3
