@@ -12,6 +12,7 @@
 //   the state the delay ends in one or two instructions later;
 // - a frame interrupt waiting to be taken (intreq): not saved; the loading
 //   machine's own request stands in for it, as the loaders leave intreq alone.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -93,17 +94,19 @@ void put_block(bytes &out, uint8_t page, uint16_t address) {
 // keeps the program counter on the stack (its loader pops it as RETN would,
 // setting iff1 from the one flip-flop the file has) and holds only the RAM.
 std::string sna_refusal() {
-    char where[8];
-    std::snprintf(where, sizeof where, "0x%04X", unsigned(sp));
-    // The two bytes below sp must lie in RAM; sp 0 pushes to 0xFFFE and 0xFFFF.
-    if (sp != 0 && sp < mem_base + 2)
+    // The two bytes below sp must lie in RAM, away from the screen; sp 0
+    // pushes to 0xFFFE and 0xFFFF.
+    const char *pushed = sp == 0 ? nullptr
+                         : sp < mem_base + 2
+                             ? "would lie in the ROM, outside the memory the file holds"
+                         : sp - 2 < screen_end ? "would be written over the screen (0x4000 to 0x5AFF)"
+                                               : nullptr;
+    if (pushed) {
+        char where[8];
+        std::snprintf(where, sizeof where, "0x%04X", unsigned(sp));
         return std::string("The stack pointer is ") + where +
-               ": a .sna keeps the program counter on the stack, and there it would lie in the ROM, "
-               "outside the memory the file holds." + suggest_z80;
-    if (sp != 0 && sp - 2 < screen_end)
-        return std::string("The stack pointer is ") + where +
-               ": a .sna keeps the program counter on the stack, and there it would be written over "
-               "the screen (0x4000 to 0x5AFF)." + suggest_z80;
+               ": a .sna keeps the program counter on the stack, and there it " + pushed + "." + suggest_z80;
+    }
     if (saved_iff1() != saved_iff2())
         return "Interrupts are disabled while the second interrupt flip-flop (iff2) still says "
                "enabled: a .sna holds only one of the two, and would load with interrupts enabled." +
@@ -117,7 +120,7 @@ snapshot_format save_format(const std::string &path) {
     const std::size_t dot = snapshot_extension(path);
     if (path.size() - dot != 3) return snapshot_format::none;
     std::string ext;
-    for (std::size_t k = dot; k < path.size(); ++k) ext += char(path[k] | 0x20);  // letters to lower case
+    for (std::size_t k = dot; k < path.size(); ++k) ext += char(std::tolower(uint8_t(path[k])));
     if (ext == "z80") return snapshot_format::z80;
     if (ext == "sna") return snapshot_format::sna;
     return snapshot_format::none;
