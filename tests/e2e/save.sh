@@ -64,18 +64,45 @@ save_as() {  # save_as PATH
     sleep 0.3
     xdotool key Return
 }
-# Types a line and Enter until the screen shows what it should: when a key
-# was missed or repeated under load, the edit line is deleted (BackSpace held
-# until the ROM's key repeat has wiped it) and the line typed again, up to
-# four times.
+# What the edit line holds: the lowest text row of the lower screen, less
+# the cursor at its end.
+edit_text() {
+    local row
+    row=$(screen_lines | sed -n '23,24p' | sed 's/ *$//' | grep -v '^$' | tail -1 || true)
+    echo "${row%?}"
+}
+
+# Types a line key by key, reading the edit line after each: a key the ROM
+# missed (the program got little processor time while it was down) is typed
+# again, and characters a key repeat added are deleted, so that a loaded
+# machine still gets exactly the line.
+type_checked() {  # text
+    local text=$1 i k ch now want
+    for ((i = 0; i < ${#text}; i++)); do
+        want=${text:0:i+1}
+        for k in $(seq 8); do
+            now=$(edit_text)
+            [ "$now" = "$want" ] && break
+            if [ "${#now}" -ge "${#want}" ] || [ "$now" != "${text:0:${#now}}" ]; then
+                tap BackSpace  # too long, or not the start of the line
+            else
+                ch=${text:${#now}:1}  # the next character the line needs
+                [ "$ch" = " " ] && ch=space
+                tap "$ch"
+            fi
+        done
+        [ "$(edit_text)" = "$want" ] || fail_showing "the edit line does not read '$want'"
+    done
+}
+
+# Types a line checked key by key, then Enter, until the screen shows what it
+# should (at most three times).
 until_shown() {  # text pattern
     local try
-    for try in 1 2 3 4; do
-        type_text "$1"
+    for try in 1 2 3; do
+        type_checked "$1"
         tap Return
         wait_for_line "$2" 5 && return 0
-        xdotool keydown BackSpace sleep 3 keyup BackSpace
-        sleep 0.3
     done
     fail_showing "typing '$1' did not lead to the expected screen"
 }
