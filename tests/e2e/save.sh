@@ -77,19 +77,26 @@ edit_text() {
 # again, and characters a key repeat added are deleted, so that a loaded
 # machine still gets exactly the line.
 type_checked() {  # text
-    local text=$1 i k ch now want
+    local text=$1 i k w ch now before want
+    now=$(edit_text)
     for ((i = 0; i < ${#text}; i++)); do
         want=${text:0:i+1}
-        for k in $(seq 8); do
-            now=$(edit_text)
+        for k in $(seq 10); do
             [ "$now" = "$want" ] && break
             if [ "${#now}" -ge "${#want}" ] || [ "$now" != "${text:0:${#now}}" ]; then
-                tap BackSpace  # too long, or not the start of the line
+                ch=BackSpace  # too long, or not the start of the line
             else
                 ch=${text:${#now}:1}  # the next character the line needs
                 [ "$ch" = " " ] && ch=space
-                tap "$ch"
             fi
+            tap "$ch"
+            # A slow machine shows the key late: wait for the line to change.
+            before=$now
+            for w in $(seq 10); do
+                now=$(edit_text)
+                [ "$now" != "$before" ] && break
+                sleep 0.2
+            done
         done
         [ "$(edit_text)" = "$want" ] || fail_showing "the edit line does not read '$want'"
     done
