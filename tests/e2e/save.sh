@@ -22,11 +22,12 @@ echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
 
 # One xdotool for both halves of a key stroke: under load, starting a second
 # one could take long enough for the ROM to see the key held and repeat it.
-# A quarter of a second down is well short of the ROM's key repeat (0.7 s)
-# and long enough to be seen by a program that gets little processor time.
+# The stroke is short: a program that got no processor time for a while runs
+# the frames it owes at once, and a key down at that moment is seen held for
+# all of them. A missed key is typed again (type_checked).
 tap() {
-    xdotool keydown "$1" sleep 0.25 keyup "$1"
-    sleep 0.2
+    xdotool keydown "$1" sleep 0.08 keyup "$1"
+    sleep 0.15
 }
 
 wait_window() {  # wait_window TITLE: the id of a visible window with exactly that title
