@@ -9,6 +9,7 @@
 #include "joystick/joystick.h"
 #include "log/log.h"
 #include "main/chooser.h"
+#include "main/saver.h"
 #include "main/shell.h"
 #include "options/options.h"
 #include "platform/stop.h"
@@ -28,6 +29,7 @@ int main(int argc, char *argv[]) {
     case parse_outcome::run:
         break;
     }
+    if (!check_save_on_exit()) return 2;
     // Messages go to standard error; when that is a pipe nobody reads any
     // more (brenvik 2>&1 | head), a message must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
@@ -62,6 +64,9 @@ int main(int argc, char *argv[]) {
     }
 
     while (!emulator.quit && !stop_requested()) run_pass();
+    // However the loop ended, the machine is saved when that was asked for;
+    // a snapshot that could not be written makes the status 1.
+    if (!save_on_exit() && exit_status == 0) exit_status = 1;
 
     close_log();
     if (stop_requested()) {

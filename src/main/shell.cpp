@@ -7,6 +7,7 @@
 
 #include "joystick/joystick.h"
 #include "main/chooser.h"
+#include "main/saver.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -96,6 +97,10 @@ void poll_hotkeys() {
         openfilesna();
         fill_dsquares();
         tick.pending = 0;  // the time in the dialog is not caught up
+    }
+    if (released(KEY_F2)) {
+        savefilesnapshot();
+        tick.pending = 0;  // nor the time in the save dialog
     }
     if (released(KEY_F3)) display.use_dsquares ^= 1;
     if (released(KEY_F4)) {

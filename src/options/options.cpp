@@ -37,6 +37,7 @@ constexpr const char *hot_keys =
     "\nHot keys:\n"
     "  Esc                    quit (the window's close button too)\n"
     "  F1                     load a snapshot\n"
+    "  F2                     save a snapshot (.z80 or .sna)\n"
     "  F3                     redraw only the changed squares, or everything\n"
     "  F4                     window or full screen\n"
     "  F5 .. F9               scale 1 .. 5\n"

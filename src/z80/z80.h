@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A register pair: the 16-bit value and its two bytes. The low byte (F, C,
 // E, L, R, IXl, IYl) lies at the lower address, so the halves alias the pair
@@ -100,3 +101,23 @@ std::size_t snapshot_extension(const std::string &path);
 // Loads path with the loader its extension's first letter picks: Z or z the
 // .z80 loader, anything else (or no extension) the .sna loader.
 snapshot_result opensnapshot(const std::string &path, std::size_t extension);
+
+// ---- Saving snapshots ----
+// The builders read the machine and change nothing of it.
+enum class snapshot_format { none, z80, sna };
+// The format a file name asks for when saving: its extension .z80 or .sna, in
+// any letter case; none for any other extension or none at all.
+snapshot_format save_format(const std::string &path);
+// The machine as a .z80 version 3 file of a 48K Spectrum, its three pages
+// packed. The EI delay (iff1 2 or 3) is saved as interrupts enabled.
+std::vector<uint8_t> savez80_bytes();
+// The machine as a .sna file, the program counter pushed onto the stack of
+// the file's copy of memory. Refused (false, with the reason, which suggests
+// .z80) when loading the file would not give this state back: the stack
+// pointer 0x0001..0x4001 (the pushed bytes would lie in the ROM), 0x4002..0x5B01
+// (they would be written over the screen), or iff1 and iff2 differing.
+bool savesna_bytes(std::vector<uint8_t> &out, std::string &reason);
+// Builds the file path's extension asks for and writes it with
+// write_file_atomically. When !ok, caption and text are for a message box;
+// the text names the file and the reason.
+snapshot_result savesnapshot(const std::string &path);

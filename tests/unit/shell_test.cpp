@@ -13,6 +13,8 @@
 int chooser_opened = 0;
 void openfilesna() { ++chooser_opened; }
 void load_snapshot_path(const char *) {}
+int saver_opened = 0;
+void savefilesnapshot() { ++saver_opened; }
 
 namespace {
 
@@ -44,6 +46,7 @@ protected:
         hotkey_wait = let_go_soon;
         waits = 0;
         chooser_opened = 0;
+        saver_opened = 0;
         fullscreen_request = 0;
         display.scale = 1;
         display.fullscreen = 0;
@@ -161,6 +164,16 @@ TEST_F(Shell, SnapshotKeyRedrawsEverythingAndForgetsTheOwedFrames) {
     poll_hotkeys();
     EXPECT_EQ(chooser_opened, 1);
     EXPECT_EQ(dirty_cells(), squares);
+    EXPECT_EQ(tick.pending, 0);
+}
+
+TEST_F(Shell, SaveKeyOpensTheSaveDialogOnReleaseAndForgetsTheOwedFrames) {
+    tick.pending = 40;
+    press({KEY_F2});
+    poll_hotkeys();
+    EXPECT_EQ(saver_opened, 1);
+    EXPECT_GT(waits, 0) << "F2 acts once it is let go";
+    EXPECT_EQ(chooser_opened, 0);
     EXPECT_EQ(tick.pending, 0);
 }
 
