@@ -9,6 +9,7 @@
 #include "main/chooser.h"
 #include "main/shell.h"
 #include "options/options.h"
+#include "picture/picture.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -50,6 +51,12 @@ int main(int argc, char *argv[]) {
         tick.pending = 0;
     }
 
+    if (!options.screenshot.empty()) {
+        exit_status = screenshot_after_frames(options.screenshot, options.frames);
+        close_log();
+        return exit_status;
+    }
+    power_saving = options.power_save;
     while (!emulator.quit) run_pass();
 
     close_log();
