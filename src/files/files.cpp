@@ -46,6 +46,29 @@ void split(const std::string &path, std::string &folder, std::string &name) {
     }
 }
 
+// A path that may be written: named, and not something other than a regular file.
+bool may_write(const std::string &path, std::string &reason) {
+    if (path.empty()) {
+        reason = "No file name was given.";
+        return false;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        reason = kind_of(st.st_mode);
+        return false;
+    }
+    return true;
+}
+
+// Makes a rename or link in the folder itself durable.
+void sync_folder(const std::string &folder) {
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 }  // namespace
 
 long (*atomic_write_chunk)(int fd, const void *data, std::size_t size) = plain_write;
@@ -87,15 +110,7 @@ file_read read_whole_file(const std::string &path, std::size_t limit, std::vecto
 }
 
 bool write_file_atomically(const std::string &path, const void *data, std::size_t size, std::string &reason) {
-    if (path.empty()) {
-        reason = "No file name was given.";
-        return false;
-    }
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        reason = kind_of(st.st_mode);
-        return false;
-    }
+    if (!may_write(path, reason)) return false;
     std::string folder, name;
     split(path, folder, name);
     std::string temporary = folder + "/." + name + ".XXXXXX";
@@ -142,11 +157,7 @@ bool write_file_atomically(const std::string &path, const void *data, std::size_
         return false;
     }
     // Make the rename itself durable.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    sync_folder(folder);
     return true;
 }
 
@@ -185,26 +196,10 @@ bool write_temporary(const std::string &folder, const std::string &name, const p
     return true;
 }
 
-void sync_folder(const std::string &folder) {
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
 }  // namespace
 
 bool write_path_atomically(const std::string &path, const path_writer &write, std::string &reason) {
-    if (path.empty()) {
-        reason = "No file name was given.";
-        return false;
-    }
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        reason = kind_of(st.st_mode);
-        return false;
-    }
+    if (!may_write(path, reason)) return false;
     std::string folder, name, temporary;
     split(path, folder, name);
     if (!write_temporary(folder, name, write, temporary, reason)) return false;
