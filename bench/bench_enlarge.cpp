@@ -92,6 +92,25 @@ void BM_SmartEnlargeRandomCell(benchmark::State &state) {
     }
 }
 
+// The same cell as the renderer smooths it now: the plain stretch and the
+// scaler over a band along its rows and one along its columns, each as wide
+// as the scaler's reach.
+void BM_SmartEnlargePartRandomCell(benchmark::State &state) {
+    const int n = static_cast<int>(state.range(0));
+    BITMAP *src = pictures().random, *dest = pictures().dest;
+    const int bands[2][4] = {{8 * 12 - smart_enlarge_reach_along, 8 * 10 - smart_enlarge_reach_across,
+                              8 + 2 * smart_enlarge_reach_along, 8 + 2 * smart_enlarge_reach_across},
+                             {8 * 12 - smart_enlarge_reach_across, 8 * 10 - smart_enlarge_reach_along,
+                              8 + 2 * smart_enlarge_reach_across, 8 + 2 * smart_enlarge_reach_along}};
+    for (auto _ : state) {
+        for (const auto &b : bands) {
+            stretch_blit(src, dest, b[0], b[1], b[2], b[3], n * b[0], n * b[1], n * b[2], n * b[3]);
+            smart_enlarge_part(src, dest, 256, 192, n, n * b[0], n * b[1], n * (b[0] + b[2]), n * (b[1] + b[3]));
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
 // The renderer's whole-picture redraw: plain stretch, then the scaler.
 void BM_StretchAndSmartEnlargeTestScreen(benchmark::State &state) {
     const int n = static_cast<int>(state.range(0));
@@ -108,4 +127,5 @@ void BM_StretchAndSmartEnlargeTestScreen(benchmark::State &state) {
 BENCHMARK(BM_SmartEnlargeTestScreen)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SmartEnlargeRandom)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SmartEnlargeRandomCell)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SmartEnlargePartRandomCell)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StretchAndSmartEnlargeTestScreen)->DenseRange(2, 5)->Unit(benchmark::kMicrosecond);

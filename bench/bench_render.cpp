@@ -91,4 +91,17 @@ void BM_RedrawAllMarked(benchmark::State &state) {
 }
 BENCHMARK(BM_RedrawAllMarked)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
 
+// Dirty squares on and one cell (row 10, column 12) written each pass, as
+// when the ROM prints a character: decode, enlarge and present that cell.
+void BM_RedrawOneCell(benchmark::State &state) {
+    window_at(int(state.range(0)), true);
+    for (auto _ : state) {
+        dsquare[10 * 32 + 12] = 1;
+        drawbuffer();
+        drawscr();
+    }
+    report(state);
+}
+BENCHMARK(BM_RedrawOneCell)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

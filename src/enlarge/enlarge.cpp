@@ -47,6 +47,8 @@ namespace {
 
 constexpr int back_search = 16;    // how far a diagonal streak is followed
 constexpr int forward_search = 8;  // how far the run ahead of the pixel is followed
+static_assert(smart_enlarge_reach_along == forward_search + back_search,
+              "a change point reads forward_search ahead and draws back_search behind");
 constexpr int no_priority = -1;    // a neighbour outside the source bitmap
 constexpr int block = 16;          // positions marked at once (see scan_pass)
 // Cells around the scanned area in every grid: the back search, and the
@@ -136,6 +138,12 @@ void build_grids(const BITMAP *src, int xa, int ya, int xb, int yb) {
                        &t.cells[static_cast<size_t>(x) * t.stride + y], t.stride);
 }
 
+// Where one pass reads, in its own coordinates: positions ulo..uhi (both
+// ends) along the scan lines vlo..vhi-1.
+struct Span {
+    int ulo, uhi, vlo, vhi;
+};
+
 struct Scan {
     const BITMAP *src;
     BITMAP *dest;
@@ -143,12 +151,59 @@ struct Scan {
     int x1, x2;               // the area's left and right corners, for the fill
     int cl, cr, ct, cb;       // destination bounds: columns cl..cr-1, rows ct..cb-1
     bool fine_dither;
-
-    // The last pixel read, carried across lines and passes.
-    bool started = false;     // false until the first pixel has been read
-    int q = 0;                // its priority
-    int last = 0;             // its value
+    Span area[2];             // the whole area, along rows (0) and along columns (1)
+    Span window[2];           // the part of it scanned now (the whole area, or less)
 };
+
+// The part of a span inside the bitmap: positions ua..ub, lines va..vb-1.
+struct Inside {
+    int ua, ub, va, vb;
+    bool empty() const { return ua > ub || va >= vb; }
+};
+
+Inside inside(const Span &a, int uext, int vext) {
+    return {std::max(a.ulo, 0), std::min(a.uhi, uext - 1), std::max(a.vlo, 0), std::min(a.vhi, vext)};
+}
+
+// The pixel a scan of the whole area reads just before the first position
+// of line v in pass Pass: the last pixel of the line before, or at the first
+// line the last pixel of the pass before (none before the first pixel of
+// all). A scan of the whole area carries it over from there; a scan of a
+// window finds it here, so both judge a line's first positions alike.
+struct Carried {
+    bool started;             // false before the first pixel of all
+    int q;                    // its priority
+    int last;                 // its value
+};
+
+template <int Pass>
+Carried carried(const Scan &s, int v) {
+    const BITMAP *b = s.src;
+    const Inside r = inside(s.area[0], b->w, b->h), c = inside(s.area[1], b->h, b->w);
+    int x = 0, y = 0;
+    auto at = [&](int px, int py) { x = px, y = py; };
+    switch (Pass) {
+        case 0:
+            if (v == r.va) return {false, 0, 0};
+            at(r.ub, v - 1);
+            break;
+        case 1:
+            if (v > r.va) at(r.ua, v - 1);
+            else at(r.ub, r.vb - 1);
+            break;
+        case 2:
+            if (v > c.va) at(v - 1, c.ub);
+            else if (!r.empty()) at(r.ua, r.vb - 1);
+            else return {false, 0, 0};
+            break;
+        default:
+            if (v > c.va) at(v - 1, c.ua);
+            else at(c.vb - 1, c.ub);
+            break;
+    }
+    const int value = b->line[y][x];
+    return {true, colour_table[value], value};
+}
 
 // Source pixel value at position u of scan line v, in bounds.
 template <int Pass>
@@ -399,22 +454,24 @@ inline void for_each_flag(const uint8_t *fl, int count, Visit visit) {
 }
 
 template <int Pass>
-void scan_pass(Scan &s, int x1, int y1, int x2, int y2) {
+void scan_pass(Scan &s) {
     constexpr int F = direction(Pass);
     constexpr bool columns = along_columns(Pass);
     const Grid &g = columns ? columns_grid : rows_grid;
     const int uext = columns ? s.src->h : s.src->w;
     const int vext = columns ? s.src->w : s.src->h;
-    const int ulo = columns ? y1 : x1, uhi = columns ? y2 : x2;
-    const int vlo = columns ? x1 : y1, vhi = columns ? x2 : y2;
+    const Span &area = s.area[columns], &window = s.window[columns];
 
-    // The positions inside the bitmap, ua..ub, are the ones read; the index
-    // of a position counts from the first visited, inside or not.
-    const int ua = std::max(ulo, 0), ub = std::min(uhi, uext - 1);
+    // The positions of the whole area inside the bitmap are the ones a scan
+    // of it reads, from its first position on; the index of a position counts
+    // from the area's first, inside or not. The window's positions are read.
+    const Inside whole = inside(area, uext, vext);
+    if (whole.empty()) return;
+    const int area_first = F > 0 ? whole.ua : whole.ub;
+    const int ua = std::max(window.ulo, whole.ua), ub = std::min(window.uhi, whole.ub);
     if (ua > ub) return;
     const int count = ub - ua + 1;
-    const int ufirst = F > 0 ? ua : ub, ulast = F > 0 ? ub : ua;
-    auto index = [&](int u) { return F > 0 ? u - ulo : uhi - u; };
+    auto index = [&](int u) { return F > 0 ? u - area.ulo : area.uhi - u; };
 
     // Lines are marked in whole blocks, which the compiler's wide compares
     // handle without a position-by-position tail; marks past the line's end
@@ -424,7 +481,7 @@ void scan_pass(Scan &s, int x1, int y1, int x2, int y2) {
     const bool checkers = !columns && s.fine_dither;
     const ptrdiff_t stride = g.stride;
 
-    for (int v = std::max(vlo, 0); v < std::min(vhi, vext); ++v) {
+    for (int v = std::max(window.vlo, whole.va); v < std::min(window.vhi, whole.vb); ++v) {
         const int8_t *line = g.at(ua, v);  // position ua
         if (checkers)
             mark_candidates<F, true>(line, stride, marked, flags.data());
@@ -432,57 +489,52 @@ void scan_pass(Scan &s, int x1, int y1, int x2, int y2) {
             mark_candidates<F, false>(line, stride, marked, flags.data());
         std::fill(flags.begin() + count, flags.end(), 0);
 
-        // The first position compares with the pixel read before the line
-        // (none before the call's first pixel, which opens the first run),
-        // and the second with the first: both are always looked at.
-        const int8_t first_p = line[ufirst - ua];
-        const bool first_changes = s.started && first_p != s.q;
-        flags[ufirst - ua] = first_changes;
-        if (count > 1) flags[ufirst + F - ua] = 1;
-        const int q_before = s.q, value_before = s.last;
+        // The area's first position compares with the pixel read before the
+        // line (none before the first pixel of all, which opens the first
+        // run), and its second with the first: both are always looked at.
+        const Carried before = carried<Pass>(s, v);
+        const bool first_changes =
+            before.started && colour_table[source_at<Pass>(s, area_first, v)] != before.q;
+        for (int u : {area_first, area_first + F})
+            if (u >= ua && u <= ub) flags[u - ua] = 1;
 
         for_each_flag<F>(flags.data(), count, [&](int k) {
             const int u = ua + k;
             const int8_t *pr = line + k;
             const int i = index(u);
-            if (u == ufirst) {
-                change_point<Pass>(s, u, v, pr, stride, q_before, i <= 1, value_before);
+            if (u == area_first) {
+                if (first_changes) change_point<Pass>(s, u, v, pr, stride, before.q, i <= 1, before.last);
                 return;
             }
             const int q0 = pr[-F];
             if (*pr == q0) return;
             // The run before is one pixel long if the position before was a
             // change point; at the line's start the run goes on from the line before.
-            const bool prev_changes = u - F == ufirst ? first_changes : q0 != pr[-2 * F];
+            const bool prev_changes = u - F == area_first ? first_changes : q0 != pr[-2 * F];
             change_point<Pass>(s, u, v, pr, stride, q0, i <= 1 || prev_changes,
                                columns ? 0 : source_at<Pass>(s, u - F, v));
         });
-
-        s.started = true;
-        s.q = line[ulast - ua];
-        if (!columns) s.last = source_at<Pass>(s, ulast, v);
     }
 }
 
-}  // namespace
+// Runs the four passes over the windows of s, with the grids built around
+// them, drawing into the destination bounds of s.
+void scan_all(Scan &s) {
+    const Span &r = s.window[0], &c = s.window[1];
+    // The positions any pass visits inside the bitmap, both ends included.
+    const int xa = std::max(std::min(r.ulo, c.vlo), 0), xb = std::min(std::max(r.uhi, c.vhi - 1), s.src->w - 1);
+    const int ya = std::max(std::min(r.vlo, c.ulo), 0), yb = std::min(std::max(r.vhi - 1, c.uhi), s.src->h - 1);
+    if (xa > xb || ya > yb || s.cl >= s.cr || s.ct >= s.cb) return;
+    build_grids(s.src, xa, ya, xb, yb);
+    scan_pass<0>(s);
+    scan_pass<1>(s);
+    scan_pass<2>(s);
+    scan_pass<3>(s);
+}
 
-void do_smart_enlarge(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int y2,
-                      int dx1, int dy1, int dx2, int dy2) {
-    (void)dx1;
-    (void)dy1;
-    (void)dy2;
-    if (x2 == 0) return;
-    const int n = dx2 / x2;
-    // At 1:1 there is nothing to smooth.
-    if (n < 2) return;
-
-    // The positions any pass visits inside the bitmap: columns x1..x2 and
-    // rows y1..y2, both ends included.
-    const int xa = std::max(x1, 0), xb = std::min(x2, source->w - 1);
-    const int ya = std::max(y1, 0), yb = std::min(y2, source->h - 1);
-    if (xa > xb || ya > yb) return;
-    build_grids(source, xa, ya, xb, yb);
-
+// The scan of the area x1..x2 by y1..y2 at scale n into dest, bounded by
+// dest's size and clip rectangle; the window is the whole area.
+Scan scan_of(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int y2, int n) {
     Scan s{};
     s.src = source;
     s.dest = dest;
@@ -500,9 +552,42 @@ void do_smart_enlarge(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int 
         s.cb = std::min(s.cb, dest->cb);
     }
     s.fine_dither = display.fine_dither != 0;
+    s.area[0] = s.window[0] = {x1, x2, y1, y2};
+    s.area[1] = s.window[1] = {y1, y2, x1, x2};
+    return s;
+}
 
-    scan_pass<0>(s, x1, y1, x2, y2);
-    scan_pass<1>(s, x1, y1, x2, y2);
-    scan_pass<2>(s, x1, y1, x2, y2);
-    scan_pass<3>(s, x1, y1, x2, y2);
+// Floor and ceiling of a / n for n > 0.
+int floor_div(int a, int n) { return a >= 0 ? a / n : -((-a + n - 1) / n); }
+int ceil_div(int a, int n) { return -floor_div(-a, n); }
+
+}  // namespace
+
+void do_smart_enlarge(BITMAP *source, BITMAP *dest, int x1, int y1, int x2, int y2,
+                      int dx1, int dy1, int dx2, int dy2) {
+    (void)dx1;
+    (void)dy1;
+    (void)dy2;
+    if (x2 == 0) return;
+    const int n = dx2 / x2;
+    // At 1:1 there is nothing to smooth.
+    if (n < 2) return;
+    Scan s = scan_of(source, dest, x1, y1, x2, y2, n);
+    scan_all(s);
+}
+
+void smart_enlarge_part(BITMAP *source, BITMAP *dest, int w, int h, int n, int X1, int Y1, int X2, int Y2) {
+    if (n < 2) return;
+    Scan s = scan_of(source, dest, 0, 0, w, h, n);
+    s.cl = std::max(s.cl, X1);
+    s.cr = std::min(s.cr, X2);
+    s.ct = std::max(s.ct, Y1);
+    s.cb = std::min(s.cb, Y2);
+    // The source pixels under the part, and the change points whose drawing
+    // can reach them: a fan reaches less than back_search pixels behind its
+    // change point along the line, a fine checkerboard one pixel around it.
+    const int x0 = floor_div(s.cl, n), x1 = ceil_div(s.cr, n), y0 = floor_div(s.ct, n), y1 = ceil_div(s.cb, n);
+    s.window[0] = {x0 - back_search, x1 - 1 + back_search, y0 - 1, y1 + 1};
+    s.window[1] = {y0 - back_search, y1 - 1 + back_search, x0, x1};
+    scan_all(s);
 }

@@ -46,6 +46,29 @@ void split(const std::string &path, std::string &folder, std::string &name) {
     }
 }
 
+// A path that may be written: named, and not something other than a regular file.
+bool may_write(const std::string &path, std::string &reason) {
+    if (path.empty()) {
+        reason = "No file name was given.";
+        return false;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        reason = kind_of(st.st_mode);
+        return false;
+    }
+    return true;
+}
+
+// Makes a rename or link in the folder itself durable.
+void sync_folder(const std::string &folder) {
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 }  // namespace
 
 long (*atomic_write_chunk)(int fd, const void *data, std::size_t size) = plain_write;
@@ -87,15 +110,7 @@ file_read read_whole_file(const std::string &path, std::size_t limit, std::vecto
 }
 
 bool write_file_atomically(const std::string &path, const void *data, std::size_t size, std::string &reason) {
-    if (path.empty()) {
-        reason = "No file name was given.";
-        return false;
-    }
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        reason = kind_of(st.st_mode);
-        return false;
-    }
+    if (!may_write(path, reason)) return false;
     std::string folder, name;
     split(path, folder, name);
     std::string temporary = folder + "/." + name + ".XXXXXX";
@@ -142,10 +157,79 @@ bool write_file_atomically(const std::string &path, const void *data, std::size_
         return false;
     }
     // Make the rename itself durable.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    sync_folder(folder);
+    return true;
+}
+
+namespace {
+
+// The temporary file of a path writer: made in the folder with the usual
+// permissions, filled by the writer, then synced. On failure nothing is left.
+bool write_temporary(const std::string &folder, const std::string &name, const path_writer &write,
+                     std::string &temporary, std::string &reason) {
+    std::string pattern_text = folder + "/." + name + ".XXXXXX";
+    std::vector<char> pattern(pattern_text.begin(), pattern_text.end());
+    pattern.push_back('\0');
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        reason = system_word(errno);
+        return false;
     }
+    temporary = pattern.data();
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    const bool made = ::fchmod(fd, 0666 & ~mask) == 0;
+    const int error = errno;
+    ::close(fd);
+    auto give_up = [&](const std::string &why) {
+        ::unlink(temporary.c_str());
+        reason = why;
+        return false;
+    };
+    if (!made) return give_up(system_word(error));
+    if (!write(temporary)) return give_up("The file could not be written.");
+    const int again = ::open(temporary.c_str(), O_RDWR | O_CLOEXEC);
+    if (again < 0) return give_up(system_word(errno));
+    const bool synced = ::fsync(again) == 0;
+    const int sync_error = errno;
+    if (::close(again) != 0 || !synced) return give_up(system_word(synced ? errno : sync_error));
+    return true;
+}
+
+}  // namespace
+
+bool write_path_atomically(const std::string &path, const path_writer &write, std::string &reason) {
+    if (!may_write(path, reason)) return false;
+    std::string folder, name, temporary;
+    split(path, folder, name);
+    if (!write_temporary(folder, name, write, temporary, reason)) return false;
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        reason = system_word(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    sync_folder(folder);
+    return true;
+}
+
+bool write_new_file_atomically(const std::string &folder, const std::function<std::string(int)> &name,
+                               const path_writer &write, std::string &chosen, std::string &reason) {
+    std::string temporary;
+    if (!write_temporary(folder, name(1), write, temporary, reason)) return false;
+    // link(2) gives the file its name only when nothing has that name yet.
+    bool linked = false;
+    for (int k = 1; k <= new_file_limit && !linked; ++k) {
+        chosen = name(k);
+        const std::string path = folder + "/" + chosen;
+        linked = ::link(temporary.c_str(), path.c_str()) == 0;
+        if (!linked && errno != EEXIST) {
+            reason = system_word(errno);
+            break;
+        }
+        if (!linked && k == new_file_limit) reason = "Every name is taken.";
+    }
+    ::unlink(temporary.c_str());
+    if (!linked) return false;
+    sync_folder(folder);
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ file_read read_whole_file(const std::string &path, std::size_t limit, std::vecto
 // reason (the system's word) when anything fails; the old file at path is
 // then untouched and no temporary file is left behind.
 bool write_file_atomically(const std::string &path, const void *data, std::size_t size, std::string &reason);
+
+// Writes a file through a writer that opens it by name itself (a library's
+// save function), as atomically: the writer fills a temporary file in the
+// folder, which is synced and renamed over path. The writer returns false
+// when it failed; nothing is left behind then and path is untouched.
+using path_writer = std::function<bool(const std::string &temporary)>;
+bool write_path_atomically(const std::string &path, const path_writer &write, std::string &reason);
+
+// Writes a new file in folder that never replaces one: the temporary file is
+// linked to the first of name(1), name(2), ... up to new_file_limit that does
+// not exist yet (link(2) refuses a name that exists, even one made by another
+// program in between). The name given is put in chosen.
+constexpr int new_file_limit = 99999;
+bool write_new_file_atomically(const std::string &folder, const std::function<std::string(int)> &name,
+                               const path_writer &write, std::string &chosen, std::string &reason);
 
 // The temporary-file step write_file_atomically uses; tests replace the
 // write with one that fails (a full disk) to see that nothing is left.

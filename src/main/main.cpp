@@ -13,6 +13,7 @@
 #include "main/shell.h"
 #include "options/options.h"
 #include "platform/stop.h"
+#include "picture/picture.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -67,6 +68,13 @@ int main(int argc, char *argv[]) {
     // However the loop ended, the machine is saved when that was asked for;
     // a snapshot that could not be written makes the status 1.
     if (!save_on_exit() && exit_status == 0) exit_status = 1;
+    if (!options.screenshot.empty()) {
+        exit_status = screenshot_after_frames(options.screenshot, options.frames);
+        close_log();
+        return exit_status;
+    }
+    power_saving = options.power_save;
+    while (!emulator.quit) run_pass();
 
     close_log();
     if (stop_requested()) {

@@ -8,6 +8,7 @@
 #include "joystick/joystick.h"
 #include "main/chooser.h"
 #include "main/saver.h"
+#include "picture/picture.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -76,6 +77,7 @@ void ticky() {
         tick.fps = tick.frames.exchange(0);
         title_due = 1;
     }
+    power_tick();
 }
 
 void closed_window() { emulator.quit = 1; }
@@ -137,9 +139,12 @@ void poll_hotkeys() {
         change_mode(display.scale);
     }
     if (released(KEY_SLASH_PAD)) display.show_fps ^= 1;
+    if (released(KEY_ASTERISK)) take_screenshot();
+    if (released(KEY_SCRLOCK)) toggle_power_saving();
 }
 
 void run_pass() {
+    power_idle(tick.pending);
     update_title();
     poll_hotkeys();
     // Every owed frame runs back to back before the next redraw; the

@@ -45,7 +45,9 @@ constexpr const char *hot_keys =
     "  F11                    fine dither on or off\n"
     "  F12                    reset (while held)\n"
     "  Keypad + / Keypad -    scale up / down\n"
-    "  Keypad /               frame rate in the title on or off\n";
+    "  Keypad /               frame rate in the title on or off\n"
+    "  Keypad *               screenshot: brenvik-NNNN.png in the working directory\n"
+    "  Scroll Lock            power saving on or off\n";
 
 // What each option takes.
 enum class takes { nothing, value };

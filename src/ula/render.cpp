@@ -1,5 +1,8 @@
 // The frame renderer: decodes changed character cells of screen memory into
-// the 1:1 picture, then enlarges and presents them in rectangles.
+// the 1:1 picture, then enlarges and presents them in rectangles, each with
+// the neighbourhood the scaler's reach gives it, so that the picture on the
+// screen never depends on how it was drawn.
+#include <algorithm>
 #include <cstring>
 
 #include "enlarge/enlarge.h"
@@ -10,6 +13,7 @@
 void (*render_stretch)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int) = stretch_blit;
 void (*render_enlarge)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int) = do_smart_enlarge;
 void (*render_blit)(BITMAP *, BITMAP *, int, int, int, int, int, int) = blit;
+void (*render_enlarge_part)(BITMAP *, BITMAP *, int, int, int, int, int, int, int) = smart_enlarge_part;
 
 namespace {
 
@@ -30,27 +34,40 @@ void present(BITMAP *from, int sx, int sy, int dx, int dy, int w, int h) {
     release_screen();
 }
 
-// Enlarges and presents one rectangle of cells, columns x0..x1-1 and rows
-// y0..y1-1, at scale s with the screen offset (xoff, yoff).
-void present_rectangle(int x0, int y0, int x1, int y1, int s, int xoff, int yoff) {
-    const int k = 8 * s;
-    if (s > 1) {
-        // The stretch starts at the rectangle's corner and is as wide and tall
-        // as the rectangle's far edges; it reaches past the rectangle, which
-        // costs time but is clipped to the buffers.
-        render_stretch(emulated_screen, scaled_buffer, 8 * x0, 8 * y0, 8 * x1, 8 * y1, k * x0, k * y0, k * x1,
-                       k * y1);
-        // The scaler looks a little around the rectangle, so that slopes that
-        // cross its edges come out the same as in a whole-picture pass.
-        render_enlarge(emulated_screen, scaled_buffer, 8 * x0 - 2, 8 * y0 - 3, 8 * x1 + 4, 8 * y1 + 3,
-                       k * x0 - 2 * s, k * y0 - 3 * s, k * x1 + 4 * s, k * y1 + 3 * s);
-        // Lines drawn for this rectangle may spill into its neighbours: copy a
-        // margin of s on the left, 4s on the right, 3s above and 2s below.
-        present(scaled_buffer, k * x0 - s, k * y0 - 3 * s, k * x0 - s + xoff, k * y0 - 3 * s + yoff,
-                k * (x1 - x0) + 5 * s, k * (y1 - y0) + 5 * s);
-    } else {
-        present(emulated_screen, 8 * x0, 8 * y0, 8 * x0 + xoff, 8 * y0 + yoff, 8 * (x1 - x0), 8 * (y1 - y0));
-    }
+// Enlarges and presents one area of the picture, source pixels x..x+w-1 by
+// y..y+h-1: stretched plainly, then smoothed as a whole-picture pass would
+// smooth it, so that it matches the picture around it pixel for pixel.
+void present_area(int x, int y, int w, int h, int s, int xoff, int yoff) {
+    render_stretch(emulated_screen, scaled_buffer, x, y, w, h, s * x, s * y, s * w, s * h);
+    render_enlarge_part(emulated_screen, scaled_buffer, 256, 192, s, s * x, s * y, s * (x + w), s * (y + h));
+    present(scaled_buffer, s * x, s * y, s * x + xoff, s * y + yoff, s * w, s * h);
+}
+
+// An area of the picture in source pixels, columns x0..x1-1 by rows y0..y1-1.
+struct band {
+    int x0, y0, x1, y1;
+    bool holds(const band &o) const { return x0 <= o.x0 && y0 <= o.y0 && x1 >= o.x1 && y1 >= o.y1; }
+    int size() const { return (x1 - x0) * (y1 - y0); }
+};
+
+// The areas to enlarge and present in this pass.
+band bands[2 * squares];
+int band_count = 0;
+
+// A changed pixel changes the enlargement along its row and its column as
+// far as the scaler reaches, and a little across them: the rectangle of
+// cells, columns x0..x1-1 and rows y0..y1-1, gives a band along the rows and
+// one along the columns, each clipped to the picture. When one holds the
+// other only the larger is kept.
+void add_bands(int x0, int y0, int x1, int y1) {
+    auto widened = [&](int along_x, int along_y) {
+        return band{std::max(8 * x0 - along_x, 0), std::max(8 * y0 - along_y, 0), std::min(8 * x1 + along_x, 256),
+                    std::min(8 * y1 + along_y, 192)};
+    };
+    const band rows = widened(smart_enlarge_reach_along, smart_enlarge_reach_across);
+    const band cols = widened(smart_enlarge_reach_across, smart_enlarge_reach_along);
+    if (!cols.holds(rows) || rows.holds(cols)) bands[band_count++] = rows;
+    if (!rows.holds(cols)) bands[band_count++] = cols;
 }
 
 }  // namespace
@@ -114,6 +131,7 @@ void drawscr() {
 
     // Group the dirty cells into rectangles: grow right along the row, then
     // down while the next row has anything dirty under the rectangle.
+    band_count = 0;
     for (int y0 = 0; y0 < rows; ++y0) {
         for (int x0 = 0; x0 < columns; ++x0) {
             if (!dsquare[y0 * columns + x0]) continue;
@@ -127,7 +145,23 @@ void drawscr() {
                 if (!any) break;
                 std::memset(row + x0, 0, size_t(x1 - x0));
             }
-            present_rectangle(x0, y0, x1, y1, s, xoff, yoff);
+            if (s == 1)
+                present(emulated_screen, 8 * x0, 8 * y0, 8 * x0 + xoff, 8 * y0 + yoff, 8 * (x1 - x0), 8 * (y1 - y0));
+            else
+                add_bands(x0, y0, x1, y1);
         }
+    }
+
+    // Bands that together cover more than the picture cost more than the
+    // picture: it is drawn whole then, which gives the same pixels.
+    int covered = 0;
+    for (int i = 0; i < band_count; ++i) covered += bands[i].size();
+    if (covered >= 256 * 192) {
+        bands[0] = {0, 0, 256, 192};
+        band_count = 1;
+    }
+    for (int i = 0; i < band_count; ++i) {
+        const band &b = bands[i];
+        present_area(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0, s, xoff, yoff);
     }
 }

@@ -108,3 +108,5 @@ void drawscr();
 extern void (*render_stretch)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int);
 extern void (*render_enlarge)(BITMAP *, BITMAP *, int, int, int, int, int, int, int, int);
 extern void (*render_blit)(BITMAP *, BITMAP *, int, int, int, int, int, int);
+// The scaler over part of the picture, for changed cells: smart_enlarge_part.
+extern void (*render_enlarge_part)(BITMAP *, BITMAP *, int, int, int, int, int, int, int);

@@ -775,4 +775,47 @@ TEST_F(AgainstPlainScaler, SmallAndOverhangingAreas) {
     compare(tight.get(), "cells", areas);
 }
 
+// Part of the whole picture's smoothing: inside the part the same pixels as
+// the whole pass, outside it nothing touched. Parts at the corners, the
+// edges and inside, down to one destination pixel, in both layouts.
+TEST_F(AgainstPlainScaler, PartsDrawWhatTheWholePictureDrawsThere) {
+    std::mt19937 rng(31);
+    const std::vector<uint8_t> scr = noise_screen(rng);
+    const struct {
+        int x0, y0, x1, y1;  // source pixels, x1 and y1 exclusive
+    } parts[] = {{0, 0, 256, 192}, {0, 0, 32, 10},   {224, 182, 256, 192}, {100, 50, 101, 51},
+                 {56, 38, 112, 50}, {78, 16, 90, 72}, {0, 90, 256, 100},    {250, 0, 256, 192}};
+    for (const bool large : {true, false}) {
+        Bitmap src = make_bitmap(large ? buffer_width : 256, large ? buffer_height : 192);
+        decode_screen(scr, src.get());
+        for (int n = 2; n <= 5; ++n)
+            for (int fine = 0; fine <= 1; ++fine) {
+                display.fine_dither = fine;
+                auto plain = [&] {
+                    Bitmap d = make_bitmap(256 * n, 192 * n);
+                    stretch_blit(src.get(), d.get(), 0, 0, 256, 192, 0, 0, 256 * n, 192 * n);
+                    return d;
+                };
+                const Bitmap want = plain(), before = plain();
+                do_smart_enlarge(src.get(), want.get(), 0, 0, 256, 192, 0, 0, 256 * n, 192 * n);
+                for (const auto &p : parts) {
+                    // A sliver of a destination pixel's width on some, whole pixels on others.
+                    const int X1 = n * p.x0 + (p.x1 - p.x0 == 1), X2 = n * p.x1, Y1 = n * p.y0, Y2 = n * p.y1;
+                    Bitmap got = plain();
+                    smart_enlarge_part(src.get(), got.get(), 256, 192, n, X1, Y1, X2, Y2);
+                    int wrong = 0, touched = 0;
+                    for (int Y = 0; Y < 192 * n; ++Y)
+                        for (int X = 0; X < 256 * n; ++X) {
+                            const bool in = X >= X1 && X < X2 && Y >= Y1 && Y < Y2;
+                            wrong += in && got->line[Y][X] != want->line[Y][X];
+                            touched += !in && got->line[Y][X] != before->line[Y][X];
+                        }
+                    EXPECT_EQ(wrong, 0) << (large ? "large" : "tight") << " scale " << n << " fine " << fine
+                                        << " part " << p.x0 << "," << p.y0 << " - " << p.x1 << "," << p.y1;
+                    EXPECT_EQ(touched, 0) << "outside the part, scale " << n << " part " << p.x0 << "," << p.y0;
+                }
+            }
+    }
+}
+
 }  // namespace

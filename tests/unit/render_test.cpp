@@ -72,6 +72,21 @@ void record_enlarge(BITMAP *s, BITMAP *d, int a, int b, int c, int e, int f, int
 void record_blit(BITMAP *s, BITMAP *d, int a, int b, int c, int e, int f, int g) {
     calls.push_back({"blit", s, d, {a, b, c, e, f, g}});
 }
+void record_enlarge_part(BITMAP *s, BITMAP *d, int w, int h, int n, int a, int b, int c, int e) {
+    calls.push_back({"part", s, d, {w, h, n, a, b, c, e}});
+}
+
+// The three calls that present one area of source pixels x, y, w, h at
+// scale n, shown at offset (xoff, yoff).
+std::vector<call> area(int x, int y, int w, int h, int n, int xoff = 0, int yoff = 0) {
+    return {{"stretch", emulated_screen, scaled_buffer, {x, y, w, h, n * x, n * y, n * w, n * h}},
+            {"part", emulated_screen, scaled_buffer, {256, 192, n, n * x, n * y, n * (x + w), n * (y + h)}},
+            {"blit", scaled_buffer, screen, {n * x, n * y, n * x + xoff, n * y + yoff, n * w, n * h}}};
+}
+std::vector<call> operator+(std::vector<call> a, const std::vector<call> &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 std::string describe(const std::vector<call> &list) {
     std::string out;
@@ -103,12 +118,14 @@ protected:
         render_stretch = stretch_blit;
         render_enlarge = do_smart_enlarge;
         render_blit = blit;
+        render_enlarge_part = smart_enlarge_part;
         no_driver();
     }
     void record() {
         render_stretch = record_stretch;
         render_enlarge = record_enlarge;
         render_blit = record_blit;
+        render_enlarge_part = record_enlarge_part;
     }
 };
 
@@ -216,51 +233,55 @@ struct present_case {
     std::vector<call> expected;
 };
 
+// Every other cell of every fourth row: 96 rectangles of one cell.
+std::vector<int> every_other_cell() {
+    std::vector<int> cells;
+    for (int row = 0; row < 24; row += 4)
+        for (int column = 0; column < 32; column += 2) cells.push_back(row * 32 + column);
+    return cells;
+}
+
 TEST_F(Renderer, PresentsEachRectangleWithItsExactAreas) {
-    BITMAP *const E = emulated_screen, *const S = scaled_buffer, *const X = screen;
+    BITMAP *const E = emulated_screen, *const X = screen;
+    // A rectangle of cells gives two areas, clipped to the picture: a band
+    // along its rows, 24 pixels wider on each side and 2 taller, and one
+    // along its columns, 2 wider and 24 taller. One holding the other is
+    // drawn alone.
     const present_case cases[] = {
         {"one cell at row 5 column 10, scale 2, window", 2, 0, 512, 384, {5 * 32 + 10},
-         {{"stretch", E, S, {80, 40, 88, 48, 160, 80, 176, 96}},
-          {"enlarge", E, S, {78, 37, 92, 51, 156, 74, 184, 102}},
-          {"blit", S, X, {158, 74, 158, 74, 26, 26}}}},
+         area(56, 38, 56, 12, 2) + area(78, 16, 12, 56, 2)},
         {"the same cell at scale 1 goes straight to the screen", 1, 0, 256, 192, {5 * 32 + 10},
          {{"blit", E, X, {80, 40, 80, 40, 8, 8}}}},
         {"full screen at scale 2 on 640 x 480 is centred", 2, 1, 640, 480, {5 * 32 + 10},
-         {{"stretch", E, S, {80, 40, 88, 48, 160, 80, 176, 96}},
-          {"enlarge", E, S, {78, 37, 92, 51, 156, 74, 184, 102}},
-          {"blit", S, X, {158, 74, 222, 122, 26, 26}}}},
-        {"full screen at scale 5 on 1280 x 1024", 5, 1, 1280, 1024, {0},
-         {{"stretch", E, S, {0, 0, 8, 8, 0, 0, 40, 40}},
-          {"enlarge", E, S, {-2, -3, 12, 11, -10, -15, 60, 55}},
-          {"blit", S, X, {-5, -15, -5, 17, 65, 65}}}},
+         area(56, 38, 56, 12, 2, 64, 48) + area(78, 16, 12, 56, 2, 64, 48)},
+        {"full screen at scale 5 on 1280 x 1024: the corner cell", 5, 1, 1280, 1024, {0},
+         area(0, 0, 32, 10, 5, 0, 32) + area(0, 0, 10, 32, 5, 0, 32)},
         {"full screen at scale 1 on 640 x 480", 1, 1, 640, 480, {0},
          {{"blit", E, X, {0, 0, 192, 144, 8, 8}}}},
         {"a window ignores the driver's size", 3, 0, 1280, 1024, {32 + 1},
-         {{"stretch", E, S, {8, 8, 16, 16, 24, 24, 48, 48}},
-          {"enlarge", E, S, {6, 5, 20, 19, 18, 15, 60, 57}},
-          {"blit", S, X, {21, 15, 21, 15, 39, 39}}}},
+         area(0, 6, 40, 12, 3) + area(6, 0, 12, 40, 3)},
         {"row 1 joins under columns 0..3; its column 7 is a rectangle of its own", 1, 0, 256, 192,
          {0, 1, 2, 3, 32 + 2, 32 + 7},
          {{"blit", E, X, {0, 0, 0, 0, 32, 16}}, {"blit", E, X, {56, 8, 56, 8, 8, 8}}}},
         {"row 1 dirty only outside columns 0..3: two rectangles", 1, 0, 256, 192, {0, 1, 2, 3, 32 + 5},
          {{"blit", E, X, {0, 0, 0, 0, 32, 8}}, {"blit", E, X, {40, 8, 40, 8, 8, 8}}}},
         {"a row with a gap ends the rectangle", 2, 0, 512, 384, {3 * 32 + 4, 4 * 32 + 4, 6 * 32 + 4},
-         {{"stretch", E, S, {32, 24, 40, 40, 64, 48, 80, 80}},
-          {"enlarge", E, S, {30, 21, 44, 43, 60, 42, 88, 86}},
-          {"blit", S, X, {62, 42, 62, 42, 26, 42}},
-          {"stretch", E, S, {32, 48, 40, 56, 64, 96, 80, 112}},
-          {"enlarge", E, S, {30, 45, 44, 59, 60, 90, 88, 118}},
-          {"blit", S, X, {62, 90, 62, 90, 26, 26}}}},
-        {"the last row and column", 4, 0, 1024, 768, {767},
-         {{"stretch", E, S, {248, 184, 256, 192, 992, 736, 1024, 768}},
-          {"enlarge", E, S, {246, 181, 260, 195, 984, 724, 1040, 780}},
-          {"blit", S, X, {988, 724, 988, 724, 52, 52}}}},
+         area(8, 22, 56, 20, 2) + area(30, 0, 12, 64, 2) + area(8, 46, 56, 12, 2) + area(30, 24, 12, 56, 2)},
+        {"the last row and column", 4, 0, 1024, 768, {767}, area(224, 182, 32, 10, 4) + area(246, 160, 10, 32, 4)},
+        {"a full-width row: the band along the columns holds the other", 2, 0, 512, 384,
+         {32 * 10, 32 * 10 + 31}, area(0, 78, 32, 12, 2) + area(0, 56, 10, 56, 2) + area(224, 78, 32, 12, 2) +
+                                       area(246, 56, 10, 56, 2)},
+        {"rows 4 to 19 across the picture: one band", 3, 0, 768, 576, {},
+         area(0, 8, 256, 176, 3)},
+        {"areas covering more than the picture: the whole picture once", 2, 0, 512, 384, every_other_cell(),
+         area(0, 0, 256, 192, 2)},
     };
     record();
     for (const present_case &c : cases) {
         calls.clear();
         std::memset(dsquare, 0, squares);
         for (int cell : c.dirty) dsquare[cell] = 1;
+        if (c.dirty.empty()) std::memset(dsquare + 4 * 32, 1, 16 * 32);
         display.scale = c.scale;
         display.fullscreen = c.fullscreen;
         fake_driver(c.driver_w, c.driver_h);
@@ -334,9 +355,9 @@ TEST_F(Renderer, FullScreenWithoutADriverCountsAsSizeZero) {
     display.scale = 2;
     dsquare[0] = 1;
     drawscr();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[2].args[2], -2 - 256);
-    EXPECT_EQ(calls[2].args[3], -6 - 192);
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_EQ(calls[2].args[2], -256);
+    EXPECT_EQ(calls[2].args[3], -192);
 }
 
 // ---- the pixels that reach a memory screen ----
@@ -365,7 +386,7 @@ TEST_F(Renderer, AtScaleOneTheScreenGetsTheDecodedCellsOnly) {
 TEST_F(Renderer, AtScaleTwoEachPixelBecomesABlock) {
     // The scaler is left out here: with one colour pair and no staircase it
     // draws nothing anyway, and this checks only the plain enlargement.
-    render_enlarge = [](BITMAP *, BITMAP *, int, int, int, int, int, int, int, int) {};
+    render_enlarge_part = [](BITMAP *, BITMAP *, int, int, int, int, int, int, int) {};
     destroy_bitmap(screen);
     screen = create_bitmap(512, 384);
     clear_to_color(screen, 0xEE);
@@ -374,14 +395,16 @@ TEST_F(Renderer, AtScaleTwoEachPixelBecomesABlock) {
     dsquare[5 * 32 + 10] = 1;
     display.scale = 2;
     drawbuffer();
+    putpixel(emulated_screen, 56, 40, 0x33);  // as if decoded before, at the band's corner
     drawscr();
     for (int x = 0; x < 8; ++x) {
         const int want = 0x70 + ((0xA5 >> (7 - x)) & 1);
         for (int d = 0; d < 4; ++d)
             EXPECT_EQ(getpixel(screen, 160 + 2 * x + d % 2, 80 + d / 2), want) << "pixel " << x;
     }
-    EXPECT_EQ(getpixel(screen, 157, 80), 0xEE) << "left of the margin";
-    EXPECT_EQ(getpixel(screen, 158, 80), 0) << "the margin comes from the buffer";
+    EXPECT_EQ(getpixel(screen, 111, 80), 0xEE) << "left of the band along the rows";
+    EXPECT_EQ(getpixel(screen, 112, 80), 0x33) << "the band is stretched from the picture";
+    EXPECT_EQ(getpixel(screen, 155, 31), 0xEE) << "left of the band along the columns";
 }
 
 }  // namespace
