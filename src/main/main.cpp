@@ -64,17 +64,16 @@ int main(int argc, char *argv[]) {
         tick.pending = 0;
     }
 
-    while (!emulator.quit && !stop_requested()) run_pass();
-    // However the loop ended, the machine is saved when that was asked for;
-    // a snapshot that could not be written makes the status 1.
-    if (!save_on_exit() && exit_status == 0) exit_status = 1;
     if (!options.screenshot.empty()) {
         exit_status = screenshot_after_frames(options.screenshot, options.frames);
         close_log();
         return exit_status;
     }
     power_saving = options.power_save;
-    while (!emulator.quit) run_pass();
+    while (!emulator.quit && !stop_requested()) run_pass();
+    // However the loop ended, the machine is saved when that was asked for;
+    // a snapshot that could not be written makes the status 1.
+    if (!save_on_exit() && exit_status == 0) exit_status = 1;
 
     close_log();
     if (stop_requested()) {
