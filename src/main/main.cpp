@@ -7,6 +7,7 @@
 
 #include "log/log.h"
 #include "main/chooser.h"
+#include "main/deck.h"
 #include "main/shell.h"
 #include "options/options.h"
 #include "screen/screen.h"
@@ -43,14 +44,17 @@ int main(int argc, char *argv[]) {
     open_log("Logfile.txt");
     write_to_log("Setup.");
 
-    // A snapshot named on the command line is loaded as if chosen with F1.
+    // A snapshot or tape named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {
         load_snapshot_path(options.file.c_str());
         fill_dsquares();
         tick.pending = 0;
     }
 
-    while (!emulator.quit) run_pass();
+    while (!emulator.quit) {
+        run_pass();
+        if (emulator.quit && !may_quit()) emulator.quit = 0;
+    }
 
     close_log();
     return exit_status;

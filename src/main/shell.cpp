@@ -6,7 +6,9 @@
 #include <cstdio>
 
 #include "main/chooser.h"
+#include "main/deck.h"
 #include "screen/screen.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -28,14 +30,6 @@ int fullscreen_request = 0;
 
 void yield_a_little() { rest(1); }
 
-// True once, after the key has been pressed and let go again. While it is
-// held nothing else runs: no frame, no redraw.
-bool released(int k) {
-    if (!key[k]) return false;
-    while (key[k]) hotkey_wait();
-    return true;
-}
-
 void change_mode(int scale) {
     if (updatemode(scale, fullscreen_request)) return;
     // The mode could not be set and the old one was put back (or nothing
@@ -51,6 +45,12 @@ void change_mode(int scale) {
 }  // namespace
 
 void (*hotkey_wait)() = yield_a_little;
+
+bool released(int k) {
+    if (!key[k]) return false;
+    while (key[k]) hotkey_wait();
+    return true;
+}
 
 void setup_tick() {
     tick.pending = 0;
@@ -75,9 +75,9 @@ void closed_window() { emulator.quit = 1; }
 void update_title() {
     if (!title_due.exchange(0)) return;
     if (display.show_fps)
-        std::snprintf(title, sizeof title, "Brenvik : %i fps", int(tick.fps.load()));
+        std::snprintf(title, sizeof title, "Brenvik : %i fps%s", int(tick.fps.load()), tape_title().c_str());
     else
-        std::snprintf(title, sizeof title, "Brenvik");
+        std::snprintf(title, sizeof title, "Brenvik%s", tape_title().c_str());
     set_window_title(title);
 }
 
@@ -125,14 +125,17 @@ void poll_hotkeys() {
         change_mode(display.scale);
     }
     if (released(KEY_SLASH_PAD)) display.show_fps ^= 1;
+    poll_deck_hotkeys();
 }
 
 void run_pass() {
     update_title();
     poll_hotkeys();
+    if (fast_pass()) return;
     // Every owed frame runs back to back before the next redraw.
     while (tick.pending > 0) {
         execz80();
+        tape_frame();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame
         tick.pending.fetch_sub(1);

@@ -71,7 +71,8 @@ struct deck_state {
     uint64_t played = 0;   // T-states of the spans before pos
     uint8_t level = 0;     // the EAR level last played
     int reads = 0;         // even-port reads in the current frame
-    int busy_frames = 0;   // frames since the program last read the port like a loader
+    int edges = 0;         // MIC edges recorded in the current frame
+    int busy_frames = 1 << 20;  // frames since the program last read or wrote the port like a loader or saver
 };
 extern deck_state deck;
 
@@ -84,7 +85,8 @@ int tape_ear();
 // Position in the tape, 0..100.
 int tape_percent();
 // True while the program reads the port as a loader does (thousands of
-// reads a frame, not the keyboard scan), counted over the last few frames.
+// reads a frame, not the keyboard scan) or writes MIC edges as a saver does,
+// counted over the last few frames.
 bool tape_port_busy();
 
 // ---- Recording ----

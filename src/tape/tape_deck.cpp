@@ -22,6 +22,7 @@ namespace {
 // few dozen. Fast loading lasts while some frame of the last half second
 // read like a loader.
 constexpr int loader_reads = 400;
+constexpr int saver_edges = 100;
 constexpr int busy_memory = 25;
 
 // Moves the head on to the clock t, through every span that has ended.
@@ -190,6 +191,7 @@ void set_recording(bool on) {
 
 void tape_mic_edge() {
     const int64_t t = tape_now();
+    ++deck.edges;
     const int64_t pulse = t - mic.last_edge;
     mic.last_edge = t;
     feed(uint32_t(pulse > 0xFFFFFF ? 0xFFFFFF : pulse));
@@ -297,10 +299,11 @@ bool typing_running() { return typed < typing.size(); }
 void tape_frame() {
     type_frame();
     if (deck.playing) advance(tape_now());
-    if (deck.reads > loader_reads)
+    if (deck.reads > loader_reads || deck.edges > saver_edges)
         deck.busy_frames = 0;
     else if (deck.busy_frames < busy_memory)
         ++deck.busy_frames;
     deck.reads = 0;
+    deck.edges = 0;
     if (tape_recording) finish_recorded_block();
 }

@@ -373,6 +373,7 @@ TEST(TapeReader, ControlBlocksShapeTheSignal) {
 
 // A stop block stops the deck at its place; play goes on after it.
 TEST(TapeDeck, StopsAtStopBlockAndPlaysOn) {
+    z80_fresh();
     fresh_deck();
     const bytes t = tzx_with({0x12, 100, 0, 4, 0, 0x20, 0, 0, 0x12, 100, 0, 4, 0});
     ASSERT_TRUE(insert_tape_bytes(t.data(), t.size(), "stops", true).ok);
