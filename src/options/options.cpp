@@ -35,7 +35,7 @@ constexpr const char *option_list =
 constexpr const char *hot_keys =
     "\nHot keys:\n"
     "  Esc                    quit (the window's close button too)\n"
-    "  F1                     load a snapshot\n"
+    "  F1                     load a snapshot or tape\n"
     "  F3                     redraw only the changed squares, or everything\n"
     "  F4                     window or full screen\n"
     "  F5 .. F9               scale 1 .. 5\n"
@@ -43,7 +43,12 @@ constexpr const char *hot_keys =
     "  F11                    fine dither on or off\n"
     "  F12                    reset (while held)\n"
     "  Keypad + / Keypad -    scale up / down\n"
-    "  Keypad /               frame rate in the title on or off\n";
+    "  Keypad /               frame rate in the title on or off\n"
+    "  Insert                 tape: play or stop\n"
+    "  Home                   tape: rewind\n"
+    "  Page Up                tape: recording on or off\n"
+    "  Page Down              tape: write the recording to a .tap file\n"
+    "  End                    tape: fast loading on or off\n";
 
 // What each option takes.
 enum class takes { nothing, value };
