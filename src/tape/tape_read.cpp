@@ -23,6 +23,8 @@ constexpr std::size_t file_limit = 16u << 20;
 constexpr std::size_t span_limit = 8u << 20;
 // Block visits while following jumps and loops, before the tape counts as endless.
 constexpr long visit_limit = 1L << 20;
+// Pulses, samples and symbols played (zero-length ones too), before the same.
+constexpr uint64_t work_limit = 1u << 26;
 
 constexpr uint32_t ms = 3500;  // T-states in a millisecond
 
@@ -46,8 +48,15 @@ struct builder {
     uint64_t length = 0;
     uint8_t level = 0;
     bool full = false;
+    uint64_t work = 0;
 
+    // Counts one step of play; false once the tape has grown too long.
+    bool tick() {
+        if (++work > work_limit) full = true;
+        return !full;
+    }
     void hold(uint8_t lv, uint64_t t) {
+        if (!tick()) return;
         level = lv;
         while (t > 0) {
             const uint32_t part = uint32_t(std::min<uint64_t>(t, 0x7FFFFFFF));
@@ -231,6 +240,7 @@ bool check_block(const tzx_block &b, std::string &reason) {
 // Plays one symbol of a generalized data block: its flags set the first
 // edge, then every further pulse flips the level; a zero length ends it.
 void symbol(builder &out, const uint8_t *def, uint32_t pulses) {
+    if (!out.tick()) return;
     for (uint32_t k = 0; k < pulses; ++k) {
         const uint32_t t = w16(def + 1 + 2 * k);
         if (t == 0) break;
