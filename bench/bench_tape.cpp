@@ -4,23 +4,16 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "screen/screen.h"
+#include "bench_machine.h"
 #include "tape/tape.h"
 #include "z80/z80.h"
 
 namespace {
 
 void BM_TapeFastLoad48K(benchmark::State &state) {
-    initz80();
-    build_dsquare_table();
-    std::string error;
-    if (!loadrom_file(BRENVIK_DEFAULT_ROM, error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    if (!default_rom_machine(state)) return;
     // One .tap block: flag 0xFF, 49152 bytes for 0x4000..0xFFFF, checksum.
     constexpr int size = 49152;
     std::vector<uint8_t> tap = {uint8_t((size + 2) & 0xFF), uint8_t((size + 2) >> 8), 0xFF};

@@ -95,10 +95,9 @@ bool fast_pass() {
         }
         return false;
     }
-    if (!was_fast) {
-        was_fast = true;
-        stop_sound_stream();
-    }
+    // Muted, also when F10 turned the sound on meanwhile.
+    was_fast = true;
+    stop_sound_stream();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
     do {
         execz80();
