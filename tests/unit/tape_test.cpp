@@ -250,6 +250,95 @@ TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
     EXPECT_EQ(trimmed(screen_row(0)), "CODE FROM PASMO") << whole_screen();
 }
 
+// A loader of its own, for a turbo block at twice the ROM's speed (zero
+// 400, one 800 T-states a pulse). It counts 52 T-state sampling loops per
+// edge, takes 64 long pilot pulses and a short sync pulse, then two edges a
+// bit, and loads BC bytes to IX: here straight into screen memory.
+const char turbo_loader[] =
+    "        org 32768\n"
+    "start:  di\n"
+    "        ld ix,4000h\n"
+    "        ld bc,0720h\n"
+    "        ld a,7Fh\n"
+    "        in a,(0FEh)\n"
+    "        and 40h\n"
+    "        ld d,a\n"
+    "seek:   ld h,0\n"
+    "tone:   ld e,0\n"
+    "        call edge\n"
+    "        jr c,seek\n"
+    "        ld a,e\n"
+    "        cp 16\n"
+    "        jr c,short\n"
+    "        inc h\n"
+    "        jr nz,tone\n"
+    "        dec h\n"
+    "        jr tone\n"
+    "short:  ld a,h\n"
+    "        cp 64\n"
+    "        jr c,seek\n"
+    "        ld e,0\n"
+    "        call edge\n"
+    "byte:   ld l,1\n"
+    "getbit: ld e,0\n"
+    "        call edge\n"
+    "        call edge\n"
+    "        ld a,e\n"
+    "        cp 23\n"
+    "        ccf\n"
+    "        rl l\n"
+    "        jr nc,getbit\n"
+    "        ld (ix+0),l\n"
+    "        inc ix\n"
+    "        dec bc\n"
+    "        ld a,b\n"
+    "        or c\n"
+    "        jr nz,byte\n"
+    "        ei\n"
+    "        ret\n"
+    "edge:   inc e\n"
+    "        scf\n"
+    "        ret z\n"
+    "        ld a,7Fh\n"
+    "        in a,(0FEh)\n"
+    "        xor d\n"
+    "        and 40h\n"
+    "        jr z,edge\n"
+    "        ld a,d\n"
+    "        xor 40h\n"
+    "        ld d,a\n"
+    "        ret\n"
+    "        end start\n";
+
+TEST(TapeLoad, PasmoLoaderReadsTurboBlockAtTwiceTheRomSpeed) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/turbo.asm").c_str(), "w");
+    std::fputs(turbo_loader, f);
+    std::fclose(f);
+    const bytes loader = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/turbo.asm " + dir +
+                                       "/turbo.tap",
+                                   dir + "/turbo.tap");
+    ASSERT_FALSE(loader.empty());
+    // The ROM loads the loader; the loader reads a picture of the message's
+    // glyphs in screen order (pixel line k of column c at k * 256 + c).
+    std::string error;
+    ASSERT_TRUE(loadrom_file(BRENVIK_DEFAULT_ROM, error)) << error;
+    const std::string message = "TURBO LOADER OK";
+    bytes picture(0x720);
+    for (std::size_t c = 0; c < message.size(); ++c)
+        for (int k = 0; k < 8; ++k) picture[k * 256 + c] = lorom[0x3D00 + (message[c] - 0x20) * 8 + k];
+    bytes t = as_tzx(loader, form::standard);
+    t.push_back(0x11);
+    for (uint32_t v : {1200u, 400u, 400u, 400u, 800u, 1000u}) put16(t, v);
+    t.push_back(8);
+    put16(t, 1000);
+    put24(t, uint32_t(picture.size()));
+    t.insert(t.end(), picture.begin(), picture.end());
+    autoload(t, true);
+    EXPECT_EQ(trimmed(screen_row(0)), message) << whole_screen();
+}
+
 TEST(TapeSave, RomSaveRecordsWhatZmakebasMakesAndLoadsBack) {
     if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
     const bytes tap = zmakebas(listing, "-n hello");  // no autostart: LOAD leaves it listed
