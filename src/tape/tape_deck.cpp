@@ -19,10 +19,11 @@ int64_t tape_now() { return line_clock - cycles; }
 namespace {
 
 // A loader reads the port thousands of times a frame; the keyboard scan a
-// few dozen. Fast loading lasts while some frame of the last half second
-// read like a loader.
+// few dozen. A saver writes 32 MIC edges a frame in its pilot tone and more
+// in its data; the keyboard and the screen write none. Fast loading lasts
+// while some frame of the last half second read or wrote like that.
 constexpr int loader_reads = 400;
-constexpr int saver_edges = 100;
+constexpr int saver_edges = 24;
 constexpr int busy_memory = 25;
 
 // Moves the head on to the clock t, through every span that has ended.
