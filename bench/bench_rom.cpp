@@ -2,21 +2,13 @@
 // execz80 and one frame interrupt per iteration, as the main loop runs them.
 #include <benchmark/benchmark.h>
 
-#include <string>
-
-#include "screen/screen.h"
+#include "bench_machine.h"
 #include "z80/z80.h"
 
 namespace {
 
 void BM_RomStartUpScreen(benchmark::State &state) {
-    initz80();
-    build_dsquare_table();
-    std::string error;
-    if (!loadrom_file(BRENVIK_DEFAULT_ROM, error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    if (!default_rom_machine(state)) return;
     resetz80();
     // Boot to the start-up screen first.
     for (int k = 0; k < 300; ++k) {

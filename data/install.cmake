@@ -1,5 +1,5 @@
-# Installed beside the program: a desktop entry that opens .sna and .z80
-# files with it, their MIME types, and the manual page.
+# Installed beside the program: a desktop entry that opens .sna, .z80, .tap
+# and .tzx files with it, their MIME types, and the manual page.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/brenvik.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/brenvik-mime.xml

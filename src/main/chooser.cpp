@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "main/deck.h"
 #include "platform/dialogs.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -12,6 +14,7 @@ namespace {
 // Loads the file with the loader its extension picks and reports a rejected
 // file in a message box. The machine changes only when the file is accepted.
 void load(const std::string &path, std::size_t extension) {
+    if (is_tape_name(path)) return open_tape_path(path);
     snapshot_result result = opensnapshot(path, extension);
     if (!result.ok) message_box(result.text, result.caption);
 }
@@ -29,6 +32,7 @@ void openfilesna() {
 
 void load_snapshot_path(const char *path) {
     std::string name = path ? path : "";
+    if (is_tape_name(name)) return open_tape_path(name);
     snapshot_result result = opensnapshot(name, snapshot_extension(name));
     if (result.ok) return;
     if (soundon) stop_sound_stream();

@@ -10,6 +10,7 @@
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/saver.h"
+#include "main/deck.h"
 #include "main/shell.h"
 #include "options/options.h"
 #include "platform/stop.h"
@@ -57,7 +58,7 @@ int main(int argc, char *argv[]) {
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
     start_joystick(options.joystick);
 
-    // A snapshot named on the command line is loaded as if chosen with F1.
+    // A snapshot or tape named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {
         load_snapshot_path(options.file.c_str());
         fill_dsquares();
@@ -70,7 +71,11 @@ int main(int argc, char *argv[]) {
         return exit_status;
     }
     power_saving = options.power_save;
-    while (!emulator.quit && !stop_requested()) run_pass();
+    while (!emulator.quit && !stop_requested()) {
+        run_pass();
+        // An unsaved tape recording is not thrown away without asking.
+        if (emulator.quit && !stop_requested() && !may_quit()) emulator.quit = 0;
+    }
     // However the loop ended, the machine is saved when that was asked for;
     // a snapshot that could not be written makes the status 1.
     if (!save_on_exit() && exit_status == 0) exit_status = 1;

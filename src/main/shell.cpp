@@ -9,7 +9,9 @@
 #include "main/chooser.h"
 #include "main/saver.h"
 #include "picture/picture.h"
+#include "main/deck.h"
 #include "screen/screen.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -31,14 +33,6 @@ int fullscreen_request = 0;
 
 void yield_a_little() { rest(1); }
 
-// True once, after the key has been pressed and let go again. While it is
-// held nothing else runs: no frame, no redraw.
-bool released(int k) {
-    if (!key[k]) return false;
-    while (key[k]) hotkey_wait();
-    return true;
-}
-
 void change_mode(int scale) {
     if (updatemode(scale, fullscreen_request)) return;
     // The mode could not be set and the old one was put back (or nothing
@@ -59,6 +53,12 @@ void set_start_mode(int scale, int fullscreen) {
     if (scale == display.scale && fullscreen == display.fullscreen) return;
     fullscreen_request = fullscreen;
     change_mode(scale);
+}
+
+bool released(int k) {
+    if (!key[k]) return false;
+    while (key[k]) hotkey_wait();
+    return true;
 }
 
 void setup_tick() {
@@ -85,9 +85,9 @@ void closed_window() { emulator.quit = 1; }
 void update_title() {
     if (!title_due.exchange(0)) return;
     if (display.show_fps)
-        std::snprintf(title, sizeof title, "Brenvik : %i fps", int(tick.fps.load()));
+        std::snprintf(title, sizeof title, "Brenvik : %i fps%s", int(tick.fps.load()), tape_title().c_str());
     else
-        std::snprintf(title, sizeof title, "Brenvik");
+        std::snprintf(title, sizeof title, "Brenvik%s", tape_title().c_str());
     set_window_title(title);
 }
 
@@ -141,17 +141,20 @@ void poll_hotkeys() {
     if (released(KEY_SLASH_PAD)) display.show_fps ^= 1;
     if (released(KEY_ASTERISK)) take_screenshot();
     if (released(KEY_SCRLOCK)) toggle_power_saving();
+    poll_deck_hotkeys();
 }
 
 void run_pass() {
     power_idle(tick.pending);
     update_title();
     poll_hotkeys();
+    if (fast_pass()) return;
     // Every owed frame runs back to back before the next redraw; the
     // joystick is read once for each.
     while (tick.pending > 0) {
         poll_kempston();
         execz80();
+        tape_frame();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame
         tick.pending.fetch_sub(1);

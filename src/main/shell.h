@@ -41,6 +41,10 @@ void poll_hotkeys();
 // One pass of the main loop: title, hot keys, the owed frames, one redraw.
 void run_pass();
 
+// True once, after the key has been pressed and let go again. While it is
+// held nothing else runs: no frame, no redraw.
+bool released(int k);
+
 // Called while an on-release hot key is held, until it reads up. Yields the
 // processor by default; tests replace it.
 extern void (*hotkey_wait)();

@@ -36,7 +36,7 @@ constexpr const char *option_list =
 constexpr const char *hot_keys =
     "\nHot keys:\n"
     "  Esc                    quit (the window's close button too)\n"
-    "  F1                     load a snapshot\n"
+    "  F1                     load a snapshot or tape\n"
     "  F2                     save a snapshot (.z80 or .sna)\n"
     "  F3                     redraw only the changed squares, or everything\n"
     "  F4                     window or full screen\n"
@@ -47,7 +47,12 @@ constexpr const char *hot_keys =
     "  Keypad + / Keypad -    scale up / down\n"
     "  Keypad /               frame rate in the title on or off\n"
     "  Keypad *               screenshot: brenvik-NNNN.png in the working directory\n"
-    "  Scroll Lock            power saving on or off\n";
+    "  Scroll Lock            power saving on or off\n"
+    "  Insert                 tape: play or stop\n"
+    "  Home                   tape: rewind\n"
+    "  Page Up                tape: recording on or off\n"
+    "  Page Down              tape: write the recording to a .tap file\n"
+    "  End                    tape: fast loading on or off\n";
 
 // What each option takes.
 enum class takes { nothing, value };

@@ -121,7 +121,8 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     // Patterns are matched case-sensitively, so each letter admits both cases.
-    add_filter(chooser, "Snapshot (*.sna/*.z80)", {"*.[sS][nN][aA]", "*.[zZ]80"});
+    add_filter(chooser, "Snapshot or tape (*.sna/*.z80/*.tap/*.tzx)",
+               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]"});
 
     bool chosen = false;
     // In open mode the chooser accepts only files that exist; a name typed in
@@ -192,4 +193,22 @@ bool choose_file_to_save(const std::string &title, const std::string &filter_nam
     gtk_widget_destroy(dialog);
     settle();
     return chosen;
+}
+
+save_answer ask_save_discard(const std::string &text, const std::string &caption) {
+    std::fprintf(stderr, "brenvik: %s: %s\n", caption.c_str(), text.c_str());
+    if (!gtk_ready()) return save_answer::cancel;
+    GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
+                                            text.c_str());
+    gtk_dialog_add_buttons(GTK_DIALOG(box), "_Discard", GTK_RESPONSE_REJECT, "_Cancel", GTK_RESPONSE_CANCEL,
+                           "_Save", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_ACCEPT);
+    gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    in_front(box);
+    const gint response = run_dialog(box);
+    gtk_widget_destroy(box);
+    settle();
+    if (response == GTK_RESPONSE_ACCEPT) return save_answer::save;
+    if (response == GTK_RESPONSE_REJECT) return save_answer::discard;
+    return save_answer::cancel;
 }

@@ -1,4 +1,4 @@
-// Native dialogs: the snapshot chooser, a save-file chooser and a message box (GTK 3).
+// Native dialogs: the snapshot chooser, a save-file chooser, a message box and a save question (GTK 3).
 #pragma once
 
 #include <string>
@@ -19,3 +19,7 @@ void message_box(const std::string &text, const std::string &caption);
 bool choose_file_to_save(const std::string &title, const std::string &filter_name,
                          const std::vector<std::string> &patterns, const std::string &suggested_name,
                          std::string &path);
+
+// Shows a modal question with three buttons: Save, Discard and Cancel.
+enum class save_answer { save, discard, cancel };
+save_answer ask_save_discard(const std::string &text, const std::string &caption);

@@ -8,6 +8,7 @@
 #include "ula/ula.h"
 
 #include "joystick/joystick.h"
+#include "tape/tape.h"
 
 namespace {
 
@@ -67,10 +68,14 @@ int scan(int h) {
 }
 
 int readula(uint16_t port) {
-    int r = 0x1F;  // no key down; bits 5 to 7 read 0 (no EAR input)
+    int r = 0x1F;  // no key down; bits 5 and 7 read 0, bit 6 is the tape's EAR level
     for (int h = 0; h < 8; ++h)
-        if (!(port & (0x100 << h))) r &= ~scan(h);
+        if (!(port & (0x100 << h))) r &= ~(scan(h) | typed_keys[h]);
+    if (deck.playing) r |= tape_ear() << 6;
     return r;
 }
 
-void writeula(uint8_t value) { uladat = value; }
+void writeula(uint8_t value) {
+    if (tape_recording && ((value ^ uladat) & 0x08)) tape_mic_edge();
+    uladat = value;
+}

@@ -7,6 +7,9 @@
 
 #include <allegro/internal/aintern.h>  // _sound_installed
 
+#include "tape/tape.h"
+#include "z80/z80.h"
+
 namespace {
 
 // Output level of the speaker for each combination of the two bits, indexed
@@ -28,7 +31,11 @@ int speakerstat[sound_samples];
 void *(*stream_buffer_get)(AUDIOSTREAM *) = get_audio_stream_buffer;
 void (*stream_buffer_free)(AUDIOSTREAM *) = free_audio_stream_buffer;
 
-void pollline(int line) { speakerstat[line] = uladat & 0x18; }
+void pollline(int line) {
+    // A playing tape is heard too: the EAR input shares the speaker's line.
+    speakerstat[line] = (uladat & 0x18) | (deck.playing && deck.level ? 0x10 : 0);
+    line_clock += tstates_per_line;  // the tape's T-state clock, at the end of this line
+}
 
 void mixsound() {
     if (!as) return;  // sound system missing, or stream stopped

@@ -1,6 +1,6 @@
 #!/bin/bash
-# `cmake --install` puts the program, the desktop entry for .sna and .z80
-# files, their MIME types and the manual page in place, and the desktop's
+# `cmake --install` puts the program, the desktop entry for .sna, .z80, .tap
+# and .tzx files, their MIME types and the manual page in place, and the desktop's
 # MIME database then knows both file types in any letter case.
 set -euo pipefail
 : "${BRENVIK_BUILD:?}"
@@ -17,7 +17,7 @@ done
 
 desktop="$prefix/share/applications/brenvik.desktop"
 grep -qx 'Exec=brenvik %f' "$desktop" || fail "the desktop entry does not pass the file to the program"
-for t in application/x-spectrum-sna application/x-spectrum-z80; do
+for t in application/x-spectrum-sna application/x-spectrum-z80 application/x-spectrum-tap application/x-spectrum-tzx; do
     grep -q "^MimeType=.*$t;" "$desktop" || fail "the desktop entry does not open $t"
     grep -q "type=\"$t\"" "$prefix/share/mime/packages/brenvik.xml" || fail "$t is not defined"
 done
@@ -26,7 +26,7 @@ if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$des
 # The man page renders and names what a user looks for.
 if command -v man >/dev/null; then
     text=$(MANWIDTH=100 man -l "$prefix/share/man/man6/brenvik.6" 2>/dev/null | col -b)
-    for word in SYNOPSIS F1 F12 "SYMBOL SHIFT" "CAPS SHIFT" DELETE 48.rom Logfile.txt; do
+    for word in SYNOPSIS F1 F12 Insert "Page Down" .tzx "SYMBOL SHIFT" "CAPS SHIFT" DELETE 48.rom Logfile.txt; do
         grep -q "$word" <<<"$text" || fail "the man page does not mention $word"
     done
 fi
@@ -38,6 +38,8 @@ if command -v update-mime-database >/dev/null; then
     [ -f "$globs" ] || fail "the MIME database was not refreshed"
     grep -q 'application/x-spectrum-sna:\*\.sna' "$globs" || fail ".sna glob missing"
     grep -q 'application/x-spectrum-z80:\*\.z80' "$globs" || fail ".z80 glob missing"
+    grep -q 'application/x-spectrum-tap:\*\.tap' "$globs" || fail ".tap glob missing"
+    grep -q 'application/x-spectrum-tzx:\*\.tzx' "$globs" || fail ".tzx glob missing"
     ! grep spectrum "$globs" | grep -q ':cs' || fail "the globs must not be case-sensitive"
 fi
 echo "install: ok"

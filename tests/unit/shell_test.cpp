@@ -1,5 +1,5 @@
 // The main loop's pieces, built into this test together with fakes for the
-// snapshot chooser (the real one opens a GTK dialog).
+// snapshot chooser and the tape deck's dialogs (the real ones open GTK dialogs).
 #include "main/shell.cpp"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,10 @@ void openfilesna() { ++chooser_opened; }
 void load_snapshot_path(const char *) {}
 int saver_opened = 0;
 void savefilesnapshot() { ++saver_opened; }
+// The tape deck's user side stays idle here: no tape is in.
+void poll_deck_hotkeys() {}
+bool fast_pass() { return false; }
+std::string tape_title() { return ""; }
 
 namespace {
 

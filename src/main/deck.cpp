@@ -1,0 +1,135 @@
+// The tape deck's user side: hot keys, dialogs and the fast-loading pass.
+#include "main/deck.h"
+
+#include <allegro.h>
+
+#include <chrono>
+#include <vector>
+
+#include "files/files.h"
+#include "main/shell.h"
+#include "platform/dialogs.h"
+#include "screen/screen.h"
+#include "tape/tape.h"
+#include "ula/ula.h"
+#include "z80/z80.h"
+
+namespace {
+
+// End switches fast loading off for the real-time sound and stripes.
+bool fast_loading = true;
+// True while the last pass ran fast, so the sound comes back when it ends.
+bool was_fast = false;
+
+// The beeper stream would repeat its last buffer while a dialog waits.
+template <typename F>
+void without_sound(F dialog) {
+    if (soundon) stop_sound_stream();
+    dialog();
+    if (soundon && !was_fast) start_sound_stream();
+    tick.pending = 0;  // the time in the dialog is not caught up
+}
+
+bool fast_due() {
+    return fast_loading && (typing_running() || ((deck.playing || tape_recording) && tape_port_busy()));
+}
+
+// Writes the recording through the save dialog; false when it was not written.
+bool save_recording() {
+    if (recorded_blocks.empty()) {
+        message_box("Nothing has been recorded yet. Press Page Up to record, then SAVE.", "No Recording");
+        return false;
+    }
+    std::string path;
+    if (!choose_file_to_save("Save Recording", "Tape (*.tap)", {"*.[tT][aA][pP]"}, "recording.tap", path))
+        return false;
+    const std::vector<uint8_t> tap = recording_as_tap();
+    std::string reason;
+    if (!write_file_atomically(path, tap.data(), tap.size(), reason)) {
+        message_box(path + "\n\nThe recording was not written: " + reason + "\nIt is kept; try another folder.",
+                    "Cannot Save Tape");
+        return false;
+    }
+    recording_unsaved = false;
+    return true;
+}
+
+}  // namespace
+
+void open_tape_path(const std::string &path) {
+    const tape_result result = insert_tape(path);
+    if (!result.ok) {
+        without_sound([&] { message_box(result.text, result.caption); });
+        return;
+    }
+    start_autoload();
+    fill_dsquares();
+}
+
+void poll_deck_hotkeys() {
+    if (released(KEY_INSERT)) {
+        if (deck.playing)
+            tape_stop();
+        else
+            tape_play();
+    }
+    if (released(KEY_HOME)) tape_rewind();
+    if (released(KEY_PGUP)) {
+        // A recording already written out is replaced; one not yet written is added to.
+        if (!tape_recording && !recording_unsaved) recorded_blocks.clear();
+        set_recording(!tape_recording);
+    }
+    if (released(KEY_PGDN)) {
+        finish_recorded_block();
+        without_sound([] { save_recording(); });
+    }
+    if (released(KEY_END)) fast_loading = !fast_loading;
+}
+
+bool fast_pass() {
+    if (!fast_due()) {
+        if (was_fast) {
+            was_fast = false;
+            if (soundon) start_sound_stream();
+            tick.pending = 0;  // normal pacing starts from now
+        }
+        return false;
+    }
+    // Muted, also when F10 turned the sound on meanwhile.
+    was_fast = true;
+    stop_sound_stream();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    do {
+        execz80();
+        intreq = 1;
+        tape_frame();
+    } while (fast_due() && std::chrono::steady_clock::now() < until);
+    drawbuffer();
+    drawscr();
+    tick.frames.fetch_add(1);
+    tick.pending = 0;
+    return true;
+}
+
+std::string tape_title() {
+    if (!deck.playing) return "";
+    return " - tape " + std::to_string(tape_percent()) + "%";
+}
+
+bool may_quit() {
+    if (!recording_unsaved) return true;
+    save_answer answer = save_answer::cancel;
+    without_sound([&] {
+        answer = ask_save_discard("The tape recording has not been written to a file. Save it before quitting?",
+                                  "Unsaved Recording");
+    });
+    // Escape may still read as held once the question is gone.
+    key[KEY_ESC] = 0;
+    if (answer == save_answer::discard) return true;
+    if (answer == save_answer::save) {
+        bool saved = false;
+        without_sound([&] { saved = save_recording(); });
+        return saved;
+    }
+    return false;
+}

@@ -1,0 +1,29 @@
+// The tape deck in the main program: opening a tape, its hot keys, fast
+// loading, the title's tape position and the question before an unsaved
+// recording is lost.
+#pragma once
+
+#include <string>
+
+// Inserts the tape at path, resets the machine and has LOAD "" typed, after
+// which the tape plays. A refused file is reported in a message box and
+// changes nothing.
+void open_tape_path(const std::string &path);
+
+// Insert: play or stop. Home: rewind. Page Up: recording on or off. Page
+// Down: write the recording to a .tap file. End: fast loading on or off.
+void poll_deck_hotkeys();
+
+// While the tape plays (or records) and the program loads (or saves), or LOAD
+// "" is being typed, runs frames back to back for a fifth of a second with
+// the sound muted, then redraws once, and returns true. Otherwise, and once
+// the program no longer uses the tape, returns false: the frame timer paces
+// the machine again.
+bool fast_pass();
+
+// " - tape 37%" while a tape plays, else empty.
+std::string tape_title();
+
+// Asked when the program is about to end: true when it may, after the user
+// saved or discarded an unsaved recording.
+bool may_quit();

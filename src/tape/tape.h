@@ -1,0 +1,127 @@
+// The tape deck: .tap and .tzx images played into the EAR input, the MIC
+// output recorded back into standard-speed blocks, and the typing of LOAD ""
+// that starts a tape after a reset.
+//
+// A tape image is read and checked whole, then turned into one list of level
+// spans (the signal stays at one level for so many T-states). The deck plays
+// the list against the machine's T-state clock: every even-port read while it
+// plays asks for the level at that moment, so the timing is exact to the
+// instruction. Nothing here runs unless a tape plays, records or is typed
+// for; the port reads are then what they were without a deck.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---- The machine's T-state clock ----
+
+// T-states from power-on to the end of the current scanline: pollline adds a
+// line at the start of each. The T-state of an instruction now running is
+// line_clock - cycles.
+extern int64_t line_clock;
+// The clock at the current instruction.
+int64_t tape_now();
+
+// ---- Tape images ----
+
+// One stretch of signal: the level (0 or 1) held for length T-states. A stop
+// span (length 0) stops the deck when it is reached.
+struct tape_span {
+    uint32_t length;
+    uint8_t level;
+    uint8_t stop;
+};
+
+struct tape_image {
+    std::vector<tape_span> spans;
+    uint64_t length = 0;  // T-states of the whole tape
+    int blocks = 0;       // data blocks on it (for messages)
+};
+
+struct tape_result {
+    bool ok;
+    std::string caption;  // message box caption when !ok ("Not Found" for unopenable files)
+    std::string text;     // message box text when !ok
+};
+
+// The readers over a whole file in memory; name stands for the file in
+// messages. out is written only when the result is ok.
+tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
+tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
+// True when the extension (the text after the last dot, any case) names a tape.
+bool is_tape_name(const std::string &path);
+// Reads path (.tzx by its extension or its signature, else .tap) and, when it
+// is accepted, puts it in the deck, rewound and stopped. A refused file leaves
+// the deck exactly as it was.
+tape_result insert_tape(const std::string &path);
+// As insert_tape, over bytes in memory.
+tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx);
+
+// ---- The deck ----
+
+struct deck_state {
+    tape_image tape;
+    std::string name;      // the file inserted, or empty
+    bool playing = false;
+    std::size_t pos = 0;   // span now under the head
+    uint32_t left = 0;     // T-states left in that span when stopped
+    int64_t span_end = 0;  // clock at which that span ends, while playing
+    uint64_t played = 0;   // T-states of the spans before pos
+    uint8_t level = 0;     // the EAR level last played
+    int reads = 0;         // even-port reads in the current frame
+    int edges = 0;         // MIC edges recorded in the current frame
+    int busy_frames = 1 << 20;  // frames since the program last read or wrote the port like a loader or saver
+};
+extern deck_state deck;
+
+void tape_play();
+void tape_stop();
+void tape_rewind();
+// The EAR level now (0 or 1), the deck moved on to the current instruction.
+// Called by the ULA port for each read while the deck plays.
+int tape_ear();
+// Position in the tape, 0..100.
+int tape_percent();
+// True while the program reads the port as a loader does (thousands of
+// reads a frame, not the keyboard scan) or writes MIC edges as a saver does,
+// counted over the last few frames.
+bool tape_port_busy();
+
+// ---- Recording ----
+
+// Recording on or off. While on, each change of the MIC bit written to the
+// ULA is timed and decoded: pilot, sync and data pulses of the standard
+// speed become one block (flag, data, checksum) each.
+extern bool tape_recording;
+void set_recording(bool on);
+// Called by the ULA port when the MIC bit changes while recording.
+void tape_mic_edge();
+// The blocks recorded so far, and whether they were written out since.
+extern std::vector<std::vector<uint8_t>> recorded_blocks;
+extern bool recording_unsaved;
+// The recorded blocks as one .tap file.
+std::vector<uint8_t> recording_as_tap();
+// Ends a block whose signal has stopped.
+void finish_recorded_block();
+
+// ---- Typing LOAD "" ----
+
+// Keys held by the typing, by half-row (bits as the port reads them, active high).
+extern uint8_t typed_keys[8];
+// Resets the machine, waits for the ROM's editor, then types LOAD "" and ENTER (keywords spelled
+// out for the OpenSE ROM, the J key for one that takes keywords as keys) and
+// starts the deck.
+void start_autoload();
+// Types text (lower-case letters, digits, space, '"' and '\n' for ENTER) after
+// wait_frames frames, each key held for a few frames; starts the deck after
+// the last key when play_after is set.
+void start_typing(const std::string &text, int wait_frames, bool play_after);
+bool typing_running();
+// True when the ROM in lorom takes keywords spelled out letter by letter.
+bool rom_spells_keywords();
+
+// Once per emulated frame, after it: the typing, the deck's stop blocks and
+// end, the port-read count, the end of a recorded block.
+void tape_frame();

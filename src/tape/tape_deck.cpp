@@ -1,0 +1,310 @@
+// The deck: spans played against the T-state clock, the MIC decoder that
+// records SAVE, and the typing of LOAD "".
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "tape/tape.h"
+#include "z80/z80.h"
+
+int64_t line_clock = 0;
+deck_state deck;
+bool tape_recording = false;
+std::vector<std::vector<uint8_t>> recorded_blocks;
+bool recording_unsaved = false;
+uint8_t typed_keys[8];
+
+int64_t tape_now() { return line_clock - cycles; }
+
+namespace {
+
+// A loader reads the port thousands of times a frame; the keyboard scan a
+// few dozen. A saver writes 32 MIC edges a frame in its pilot tone and more
+// in its data; the keyboard and the screen write none. Fast loading lasts
+// while some frame of the last half second read or wrote like that.
+constexpr int loader_reads = 400;
+constexpr int saver_edges = 24;
+constexpr int busy_memory = 25;
+
+// Moves the head on to the clock t, through every span that has ended.
+void advance(int64_t t) {
+    const std::vector<tape_span> &spans = deck.tape.spans;
+    while (deck.playing && t >= deck.span_end) {
+        deck.played += spans[deck.pos].length;
+        if (++deck.pos >= spans.size()) {
+            deck.playing = false;
+            deck.left = 0;
+            deck.level = 0;
+            return;
+        }
+        const tape_span &s = spans[deck.pos];
+        if (s.stop) {
+            deck.playing = false;
+            ++deck.pos;
+            deck.left = deck.pos < spans.size() ? spans[deck.pos].length : 0;
+            return;
+        }
+        deck.level = s.level;
+        deck.span_end += s.length;
+    }
+}
+
+}  // namespace
+
+void tape_play() {
+    if (deck.playing || deck.pos >= deck.tape.spans.size()) return;
+    deck.playing = true;
+    deck.level = deck.tape.spans[deck.pos].level;
+    deck.span_end = tape_now() + deck.left;
+    deck.busy_frames = 0;
+}
+
+void tape_stop() {
+    if (!deck.playing) return;
+    const int64_t t = tape_now();
+    advance(t);
+    if (!deck.playing) return;
+    deck.playing = false;
+    deck.left = uint32_t(deck.span_end - t);
+}
+
+void tape_rewind() {
+    const bool was_playing = deck.playing;
+    deck.playing = false;
+    deck.pos = 0;
+    deck.played = 0;
+    deck.left = deck.tape.spans.empty() ? 0 : deck.tape.spans[0].length;
+    if (was_playing) tape_play();
+}
+
+int tape_ear() {
+    ++deck.reads;
+    advance(tape_now());
+    return deck.level;
+}
+
+int tape_percent() {
+    if (deck.tape.length == 0) return 0;
+    uint64_t at = deck.played;
+    if (deck.pos < deck.tape.spans.size()) {
+        const int64_t left = deck.playing ? deck.span_end - tape_now() : deck.left;
+        at += deck.tape.spans[deck.pos].length - uint64_t(left > 0 ? left : 0);
+    }
+    return int(at * 100 / deck.tape.length);
+}
+
+bool tape_port_busy() { return deck.busy_frames < busy_memory; }
+
+// ---- Recording ----
+//
+// The ROM saves a block as a pilot tone of 2168 T-state pulses, two sync
+// pulses of 667 and 735, then two pulses per bit, 855 each for a 0 and 1710
+// for a 1. The decoder measures each pulse between two MIC edges and takes
+// generous windows around those lengths, so any standard-speed saver records.
+
+namespace {
+
+enum class phase { hunting, sync, data };
+
+struct decoder {
+    phase state = phase::hunting;
+    int64_t last_edge = 0;
+    int pilots = 0;
+    uint32_t half = 0;  // first pulse of a bit, 0 before it
+    int bits = 0;
+    uint8_t byte = 0;
+    std::vector<uint8_t> bytes;
+};
+decoder mic;
+
+bool within(uint32_t t, uint32_t lo, uint32_t hi) { return t >= lo && t <= hi; }
+
+void end_block() {
+    // A first pulse with no second (the saver's last edge) still counts.
+    if (mic.state == phase::data && mic.half) {
+        mic.byte = uint8_t(mic.byte << 1 | (mic.half > 1282));
+        if (++mic.bits == 8) mic.bytes.push_back(mic.byte);
+    }
+    if (!mic.bytes.empty()) {
+        recorded_blocks.push_back(mic.bytes);
+        recording_unsaved = true;
+    }
+    mic.bytes.clear();
+    mic.state = phase::hunting;
+    mic.pilots = 0;
+}
+
+void feed(uint32_t t) {
+    switch (mic.state) {
+    case phase::hunting:
+        if (within(t, 1800, 2600))
+            ++mic.pilots;
+        else if (mic.pilots >= 256 && within(t, 400, 1000))
+            mic.state = phase::sync;
+        else
+            mic.pilots = 0;
+        break;
+    case phase::sync:
+        if (within(t, 400, 1100)) {
+            mic.state = phase::data;
+            mic.half = 0;
+            mic.bits = 0;
+            mic.bytes.clear();
+        } else {
+            mic.state = phase::hunting;
+            mic.pilots = 0;
+        }
+        break;
+    case phase::data:
+        if (!mic.half) {
+            if (within(t, 300, 2400)) {
+                mic.half = t;
+            } else {
+                end_block();
+                feed(t);
+            }
+            break;
+        }
+        const uint32_t pair = mic.half + t;
+        mic.half = 0;
+        if (!within(pair, 1000, 4500)) {
+            end_block();
+            break;
+        }
+        mic.byte = uint8_t(mic.byte << 1 | (pair > 2565));
+        if (++mic.bits == 8) {
+            mic.bytes.push_back(mic.byte);
+            mic.bits = 0;
+        }
+        break;
+    }
+}
+
+}  // namespace
+
+void set_recording(bool on) {
+    if (on == tape_recording) return;
+    if (!on) end_block();
+    mic = decoder();
+    mic.last_edge = tape_now();
+    tape_recording = on;
+}
+
+void tape_mic_edge() {
+    const int64_t t = tape_now();
+    ++deck.edges;
+    const int64_t pulse = t - mic.last_edge;
+    mic.last_edge = t;
+    feed(uint32_t(pulse > 0xFFFFFF ? 0xFFFFFF : pulse));
+}
+
+void finish_recorded_block() {
+    if (mic.state != phase::hunting && tape_now() - mic.last_edge > 20000) end_block();
+}
+
+std::vector<uint8_t> recording_as_tap() {
+    std::vector<uint8_t> out;
+    for (const std::vector<uint8_t> &b : recorded_blocks) {
+        // A .tap block holds at most 65535 bytes; a longer recording is cut there.
+        const std::size_t n = b.size() < 0xFFFF ? b.size() : 0xFFFF;
+        out.push_back(uint8_t(n));
+        out.push_back(uint8_t(n >> 8));
+        out.insert(out.end(), b.begin(), b.begin() + long(n));
+    }
+    return out;
+}
+
+// ---- Typing LOAD "" ----
+
+namespace {
+
+// One key of the matrix: half-row and bit.
+struct matrix_key {
+    int8_t row, bit;
+};
+constexpr matrix_key symbol_shift = {7, 1};
+
+// The keys of one typed character, up to two (SYMBOL SHIFT with another).
+struct stroke {
+    matrix_key keys[2];
+    int count;
+};
+
+constexpr int boot_frames = 150;  // the ROM's start-up, with room to spare
+constexpr int hold_frames = 6;     // the ROM reads the keyboard once a frame
+constexpr int gap_frames = 6;
+
+stroke stroke_for(char c) {
+    if (c == '"') return {{symbol_shift, {5, 0}}, 2};  // SYMBOL SHIFT + P
+    if (c == '\n') return {{{6, 0}, {0, 0}}, 1};       // ENTER
+    // Half-row and bit of each letter, digit and space, from the keyboard's layout.
+    static constexpr const char *rows[8] = {"\0zxcv", "asdfg", "qwert", "12345", "09876", "poiuy", "\0lkjh", " \0mnb"};
+    for (int8_t r = 0; r < 8; ++r)
+        for (int8_t b = 0; b < 5; ++b)
+            if (rows[r][b] == c) return {{{r, b}, {0, 0}}, 1};
+    return {{{0, 0}, {0, 0}}, 0};
+}
+
+std::vector<stroke> typing;
+std::size_t typed = 0;
+int wait = 0;
+bool holding = false;
+bool play_when_typed = false;
+
+void press(const stroke &s, bool down) {
+    std::memset(typed_keys, 0, sizeof typed_keys);
+    if (!down) return;
+    for (int k = 0; k < s.count; ++k) typed_keys[s.keys[k].row] |= uint8_t(1 << s.keys[k].bit);
+}
+
+void type_frame() {
+    if (typed >= typing.size() || --wait > 0) return;
+    if (!holding) {
+        press(typing[typed], true);
+        holding = true;
+        wait = hold_frames;
+        return;
+    }
+    press(typing[typed], false);
+    holding = false;
+    wait = gap_frames;
+    if (++typed == typing.size() && play_when_typed) tape_play();
+}
+
+}  // namespace
+
+bool rom_spells_keywords() {
+    static constexpr uint8_t mark[] = {'N', 'i', 'n', 'e', ' ', 'T', 'i', 'l', 'e', 's'};
+    const uint8_t *end = lorom + rom_size;
+    return std::search(static_cast<const uint8_t *>(lorom), end, mark, mark + sizeof mark) != end;
+}
+
+void start_typing(const std::string &text, int wait_frames, bool play_after) {
+    typing.clear();
+    for (char c : text) typing.push_back(stroke_for(c));
+    typed = 0;
+    holding = false;
+    wait = wait_frames;
+    play_when_typed = play_after;
+    std::memset(typed_keys, 0, sizeof typed_keys);
+}
+
+void start_autoload() {
+    resetz80();
+    // In the keyword cursor the J key alone is LOAD.
+    start_typing(rom_spells_keywords() ? "load \"\"\n" : "j\"\"\n", boot_frames, true);
+}
+
+bool typing_running() { return typed < typing.size(); }
+
+void tape_frame() {
+    type_frame();
+    if (deck.playing) advance(tape_now());
+    if (deck.reads > loader_reads || deck.edges > saver_edges)
+        deck.busy_frames = 0;
+    else if (deck.busy_frames < busy_memory)
+        ++deck.busy_frames;
+    deck.reads = 0;
+    deck.edges = 0;
+    if (tape_recording) finish_recorded_block();
+}

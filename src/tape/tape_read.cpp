@@ -1,0 +1,468 @@
+// The .tap and .tzx readers: a whole file checked and turned into level spans.
+//
+// A .tap file is a bare list of blocks (a 16-bit length, then the block's
+// bytes: flag, data, checksum), each played as the ROM saves it. A .tzx file
+// describes the signal itself: after the "ZXTape!" header come blocks named
+// by an ID byte, either of data at given pulse lengths, of raw pulses, of
+// samples, or of control (pauses, stops, jumps and loops) and information.
+#include <algorithm>
+#include <cstring>
+
+#include "files/files.h"
+#include "tape/tape.h"
+
+namespace {
+
+constexpr const char *caption_not_found = "Not Found";
+constexpr const char *caption_unreadable = "Cannot Read Tape";
+constexpr const char *caption_damaged = "Damaged Tape";
+constexpr const char *caption_unsupported = "Unsupported Tape";
+
+constexpr std::size_t file_limit = 16u << 20;
+// About ten times the spans of a full 48K program, far more than any real tape.
+constexpr std::size_t span_limit = 8u << 20;
+// Block visits while following jumps and loops, before the tape counts as endless.
+constexpr long visit_limit = 1L << 20;
+// Pulses, samples and symbols played (zero-length ones too), before the same.
+constexpr uint64_t work_limit = 1u << 26;
+
+constexpr uint32_t ms = 3500;  // T-states in a millisecond
+
+// The ROM's standard speed, in T-states per pulse.
+constexpr uint32_t pilot_pulse = 2168, sync1_pulse = 667, sync2_pulse = 735;
+constexpr uint32_t zero_pulse = 855, one_pulse = 1710;
+constexpr uint32_t header_pilots = 8063, data_pilots = 3223;
+
+tape_result rejected(const std::string &name, const char *caption, const std::string &reason) {
+    return {false, caption, name + "\n\n" + reason};
+}
+
+uint32_t w16(const uint8_t *p) { return uint32_t(p[0] | p[1] << 8); }
+uint32_t w24(const uint8_t *p) { return w16(p) | uint32_t(p[2]) << 16; }
+uint32_t w32(const uint8_t *p) { return w24(p) | uint32_t(p[3]) << 24; }
+
+// The signal as it is built: every pulse flips the level, spans of one level
+// are merged, and a zero-length pulse is no pulse.
+struct builder {
+    std::vector<tape_span> spans;
+    uint64_t length = 0;
+    uint8_t level = 0;
+    bool full = false;
+    uint64_t work = 0;
+
+    // Counts one step of play; false once the tape has grown too long.
+    bool tick() {
+        if (++work > work_limit) full = true;
+        return !full;
+    }
+    void hold(uint8_t lv, uint64_t t) {
+        if (!tick()) return;
+        level = lv;
+        while (t > 0) {
+            const uint32_t part = uint32_t(std::min<uint64_t>(t, 0x7FFFFFFF));
+            t -= part;
+            length += part;
+            if (!spans.empty() && !spans.back().stop && spans.back().level == lv &&
+                spans.back().length <= 0x7FFFFFFF - part) {
+                spans.back().length += part;
+                continue;
+            }
+            if (spans.size() >= span_limit) {
+                full = true;
+                return;
+            }
+            spans.push_back({part, lv, 0});
+        }
+    }
+    void pulse(uint32_t t) { hold(level ^ 1, t); }
+    void tone(uint32_t t, uint32_t count) {
+        for (uint32_t k = 0; k < count && !full; ++k) pulse(t);
+    }
+    // Bits high first, two pulses each; the last byte may use fewer bits.
+    void data(const uint8_t *p, std::size_t n, int last_bits, uint32_t zero, uint32_t one) {
+        for (std::size_t i = 0; i < n && !full; ++i) {
+            const int bits = i + 1 == n ? last_bits : 8;
+            for (int b = 0; b < bits; ++b) {
+                const uint32_t t = p[i] & (0x80 >> b) ? one : zero;
+                pulse(t);
+                pulse(t);
+            }
+        }
+    }
+    // A pause ends the last pulse with an edge, then holds the level low.
+    void pause(uint32_t millis) {
+        if (millis == 0) return;
+        const uint64_t t = uint64_t(millis) * ms;
+        if (level == 0) {
+            hold(1, ms);
+            hold(0, t - ms);
+        } else {
+            hold(0, t);
+        }
+    }
+    void stop() {
+        if (spans.size() >= span_limit) {
+            full = true;
+            return;
+        }
+        spans.push_back({0, level, 1});
+    }
+    void standard(const uint8_t *p, std::size_t n, uint32_t millis) {
+        tone(pilot_pulse, n > 0 && p[0] < 0x80 ? header_pilots : data_pilots);
+        pulse(sync1_pulse);
+        pulse(sync2_pulse);
+        data(p, n, 8, zero_pulse, one_pulse);
+        pause(millis);
+    }
+};
+
+tape_result accepted(builder &b, int blocks, const std::string &name, tape_image &out) {
+    if (b.full)
+        return rejected(name, caption_unsupported, "The tape is far longer than any Spectrum program when played.");
+    if (b.length == 0) return rejected(name, caption_damaged, "The file holds no signal to play.");
+    out.spans = std::move(b.spans);
+    out.length = b.length;
+    out.blocks = blocks;
+    return {true, "", ""};
+}
+
+// ---- .tzx ----
+
+struct tzx_block {
+    uint8_t id;
+    const uint8_t *body;  // after the ID byte
+    std::size_t size;     // of the body
+};
+
+// The size of a block's body, from its fixed part and its length fields, or
+// 0 with reason set when the block cannot be measured. Unknown IDs follow the
+// format's rule for extensions: a 32-bit length first.
+std::size_t body_size(uint8_t id, const uint8_t *p, std::size_t left, std::string &reason) {
+    struct shape {
+        uint8_t id;
+        uint8_t fixed;   // bytes before and including the length field
+        uint8_t at;      // where the length field starts
+        uint8_t width;   // its width: 0 (none), 1, 2, 3 or 4 bytes
+        uint8_t scale;   // bytes per unit of the length
+    };
+    static constexpr shape shapes[] = {
+        {0x10, 4, 2, 2, 1},  {0x11, 18, 15, 3, 1}, {0x12, 4, 0, 0, 0},  {0x13, 1, 0, 1, 2},
+        {0x14, 10, 7, 3, 1}, {0x15, 8, 5, 3, 1},   {0x20, 2, 0, 0, 0},  {0x21, 1, 0, 1, 1},
+        {0x22, 0, 0, 0, 0},  {0x23, 2, 0, 0, 0},   {0x24, 2, 0, 0, 0},  {0x25, 0, 0, 0, 0},
+        {0x26, 2, 0, 2, 2},  {0x27, 0, 0, 0, 0},   {0x28, 2, 0, 2, 1},  {0x30, 1, 0, 1, 1},
+        {0x31, 2, 1, 1, 1},  {0x32, 2, 0, 2, 1},   {0x33, 1, 0, 1, 3},  {0x34, 8, 0, 0, 0},
+        {0x35, 14, 10, 4, 1}, {0x40, 4, 1, 3, 1},  {0x5A, 9, 0, 0, 0},
+    };
+    shape s = {id, 4, 0, 4, 1};
+    for (const shape &k : shapes)
+        if (k.id == id) s = k;
+    if (left < s.fixed) {
+        reason = "ends inside the header of a block";
+        return 0;
+    }
+    uint64_t n = 0;
+    switch (s.width) {
+    case 1: n = p[s.at]; break;
+    case 2: n = w16(p + s.at); break;
+    case 3: n = w24(p + s.at); break;
+    case 4: n = w32(p + s.at); break;
+    }
+    const uint64_t size = s.fixed + n * s.scale;
+    if (size > left) {
+        reason = "ends inside a block";
+        return 0;
+    }
+    return std::size_t(size);
+}
+
+const char *block_name(uint8_t id) {
+    switch (id) {
+    case 0x11: return "turbo-speed data";
+    case 0x14: return "pure data";
+    case 0x15: return "direct recording";
+    case 0x19: return "generalized data";
+    }
+    return "data";
+}
+
+// Checks the contents of one block that plays, beyond its size.
+bool check_block(const tzx_block &b, std::string &reason) {
+    const uint8_t *p = b.body;
+    auto used_bits = [&](std::size_t at, std::size_t data_size) {
+        if (data_size > 0 && (p[at] < 1 || p[at] > 8)) {
+            reason = std::string("A ") + block_name(b.id) + " block uses " + std::to_string(p[at]) +
+                     " bits of its last byte (1 to 8).";
+            return false;
+        }
+        return true;
+    };
+    switch (b.id) {
+    case 0x11: return used_bits(0x0C, b.size - 0x12);
+    case 0x14: return used_bits(0x04, b.size - 0x0A);
+    case 0x15: return used_bits(0x04, b.size - 0x08);
+    case 0x2B:
+        if (b.size < 5) {
+            reason = "A signal level block is shorter than its level byte.";
+            return false;
+        }
+        return true;
+    case 0x19: {
+        if (b.size < 18) {
+            reason = "A generalized data block is shorter than its header.";
+            return false;
+        }
+        const uint64_t totp = w32(p + 6), npp = p[10], asp = p[11] ? p[11] : 256;
+        const uint64_t totd = w32(p + 12), npd = p[16], asd = p[17] ? p[17] : 256;
+        int nb = 0;
+        while ((1u << nb) < asd) ++nb;
+        uint64_t need = 18;
+        if (totp) need += asp * (1 + 2 * npp) + totp * 3;
+        if (totd) need += asd * (1 + 2 * npd) + (totd * nb + 7) / 8;
+        if (need > b.size) {
+            reason = "A generalized data block is shorter than its symbols and streams.";
+            return false;
+        }
+        // Pilot symbols must name a defined symbol.
+        if (totp) {
+            const uint8_t *stream = p + 18 + asp * (1 + 2 * npp);
+            for (uint64_t k = 0; k < totp; ++k)
+                if (stream[3 * k] >= asp) {
+                    reason = "A generalized data block names a pilot symbol it does not define.";
+                    return false;
+                }
+        }
+        return true;
+    }
+    }
+    return true;
+}
+
+// Plays one symbol of a generalized data block: its flags set the first
+// edge, then every further pulse flips the level; a zero length ends it.
+void symbol(builder &out, const uint8_t *def, uint32_t pulses) {
+    if (!out.tick()) return;
+    for (uint32_t k = 0; k < pulses; ++k) {
+        const uint32_t t = w16(def + 1 + 2 * k);
+        if (t == 0) break;
+        uint8_t lv = out.level ^ 1;
+        if (k == 0) {
+            switch (def[0] & 3) {
+            case 1: lv = out.level; break;
+            case 2: lv = 0; break;
+            case 3: lv = 1; break;
+            }
+        }
+        out.hold(lv, t);
+    }
+}
+
+void generalized(builder &out, const uint8_t *p) {
+    const uint32_t totp = w32(p + 6), npp = p[10], asp = p[11] ? p[11] : 256;
+    const uint32_t totd = w32(p + 12), npd = p[16], asd = p[17] ? p[17] : 256;
+    const uint8_t *q = p + 18;
+    if (totp) {
+        const uint8_t *defs = q;
+        const uint8_t *stream = defs + asp * (1 + 2 * npp);
+        for (uint32_t k = 0; k < totp && !out.full; ++k)
+            for (uint32_t r = 0, n = w16(stream + 3 * k + 1); r < n && !out.full; ++r)
+                symbol(out, defs + stream[3 * k] * (1 + 2 * npp), npp);
+        q = stream + 3 * totp;
+    }
+    if (totd) {
+        int nb = 0;
+        while ((1u << nb) < asd) ++nb;
+        const uint8_t *defs = q;
+        const uint8_t *stream = defs + asd * (1 + 2 * npd);
+        for (uint64_t k = 0; k < totd && !out.full; ++k) {
+            uint32_t s = 0;
+            for (int b = 0; b < nb; ++b) {
+                const uint64_t bit = k * nb + b;
+                s = s << 1 | ((stream[bit / 8] >> (7 - bit % 8)) & 1);
+            }
+            // A symbol number past the table plays nothing.
+            if (s < asd) symbol(out, defs + s * (1 + 2 * npd), npd);
+        }
+    }
+    out.pause(w16(p + 4));
+}
+
+void direct(builder &out, const uint8_t *p, std::size_t n) {
+    const uint32_t per_sample = w16(p);
+    const int last_bits = p[4];
+    const uint8_t *samples = p + 8;
+    const std::size_t count = n - 8;
+    for (std::size_t i = 0; i < count && !out.full; ++i) {
+        const int bits = i + 1 == count ? last_bits : 8;
+        for (int b = 0; b < bits; ++b) out.hold((samples[i] >> (7 - b)) & 1, per_sample);
+    }
+    out.pause(w16(p + 2));
+}
+
+// Plays the block list from the first block to the end, following jumps and loops.
+tape_result play_blocks(const std::vector<tzx_block> &blocks, const std::string &name, tape_image &out) {
+    builder b;
+    int data_blocks = 0;
+    std::size_t loop_start = 0;
+    long loop_left = -1;  // -1: not in a loop
+    long visits = 0;
+    for (std::size_t i = 0; i < blocks.size() && !b.full;) {
+        if (++visits > visit_limit)
+            return rejected(name, caption_unsupported, "The tape's jumps and loops never reach its end.");
+        const tzx_block &k = blocks[i];
+        const uint8_t *p = k.body;
+        std::size_t next = i + 1;
+        switch (k.id) {
+        case 0x10:
+            b.standard(p + 4, k.size - 4, w16(p));
+            ++data_blocks;
+            break;
+        case 0x11:
+            b.tone(w16(p), w16(p + 10));
+            b.pulse(w16(p + 2));
+            b.pulse(w16(p + 4));
+            b.data(p + 0x12, k.size - 0x12, p[0x0C], w16(p + 6), w16(p + 8));
+            b.pause(w16(p + 0x0D));
+            ++data_blocks;
+            break;
+        case 0x12: b.tone(w16(p), w16(p + 2)); break;
+        case 0x13:
+            for (uint32_t n = 0; n < p[0]; ++n) b.pulse(w16(p + 1 + 2 * n));
+            break;
+        case 0x14:
+            b.data(p + 0x0A, k.size - 0x0A, p[4], w16(p), w16(p + 2));
+            b.pause(w16(p + 5));
+            ++data_blocks;
+            break;
+        case 0x15:
+            direct(b, p, k.size);
+            ++data_blocks;
+            break;
+        case 0x19:
+            generalized(b, p);
+            ++data_blocks;
+            break;
+        case 0x20:
+            if (w16(p) == 0)
+                b.stop();
+            else
+                b.pause(w16(p));
+            break;
+        case 0x2A: b.stop(); break;
+        case 0x2B: b.level = p[4] ? 1 : 0; break;
+        case 0x23: {
+            const int16_t jump = int16_t(w16(p));
+            next = std::size_t(long(i) + jump);  // checked when the blocks were read
+        } break;
+        case 0x24:
+            loop_start = i + 1;
+            loop_left = w16(p);
+            break;
+        case 0x25:
+            if (--loop_left > 0) next = loop_start;
+            break;
+        }
+        i = next;
+    }
+    return accepted(b, data_blocks, name, out);
+}
+
+}  // namespace
+
+tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
+    builder b;
+    int blocks = 0;
+    for (std::size_t at = 0; at < size && !b.full;) {
+        if (size - at < 2) return rejected(name, caption_damaged, "The file ends inside the length of a block.");
+        const std::size_t n = w16(data + at);
+        at += 2;
+        if (n > size - at)
+            return rejected(name, caption_damaged,
+                            "Block " + std::to_string(blocks + 1) + " is " + std::to_string(n) +
+                                " bytes long, but the file ends after " + std::to_string(size - at) + ".");
+        if (n > 0) {
+            b.standard(data + at, n, 1000);
+            ++blocks;
+        }
+        at += n;
+    }
+    return accepted(b, blocks, name, out);
+}
+
+tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
+    static constexpr uint8_t signature[8] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A};
+    if (size < 10 || std::memcmp(data, signature, 8) != 0)
+        return rejected(name, caption_damaged, "The file does not begin with the TZX signature \"ZXTape!\".");
+    if (data[8] != 1)
+        return rejected(name, caption_unsupported,
+                        "The file is a TZX of version " + std::to_string(data[8]) + "." + std::to_string(data[9]) +
+                            "; only version 1 tapes can be played.");
+    std::vector<tzx_block> blocks;
+    for (std::size_t at = 10; at < size;) {
+        const uint8_t id = data[at++];
+        const std::string which = "Block " + std::to_string(blocks.size() + 1) + " (ID 0x" +
+                                  "0123456789ABCDEF"[id >> 4] + "0123456789ABCDEF"[id & 15] + ")";
+        std::string reason;
+        const std::size_t n = body_size(id, data + at, size - at, reason);
+        if (!reason.empty()) return rejected(name, caption_damaged, which + " " + reason + ".");
+        if (id == 0x18 || id == 0x26 || id == 0x27 || id == 0x28)
+            return rejected(name, caption_unsupported,
+                            which + ": CSW recordings, call sequences and select blocks cannot be played.");
+        blocks.push_back({id, data + at, n});
+        if (!check_block(blocks.back(), reason)) return rejected(name, caption_damaged, which + ": " + reason);
+        at += n;
+    }
+    // Jumps must land on a block, and loops must close without nesting.
+    bool in_loop = false;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const std::string which = "Block " + std::to_string(i + 1);
+        if (blocks[i].id == 0x23) {
+            const long target = long(i) + int16_t(w16(blocks[i].body));
+            if (target == long(i) || target < 0 || target > long(blocks.size()))
+                return rejected(name, caption_damaged, which + " jumps to a block the tape does not have.");
+        } else if (blocks[i].id == 0x24) {
+            if (in_loop) return rejected(name, caption_unsupported, which + " starts a loop inside a loop.");
+            in_loop = true;
+        } else if (blocks[i].id == 0x25) {
+            if (!in_loop) return rejected(name, caption_damaged, which + " ends a loop that was not started.");
+            in_loop = false;
+        }
+    }
+    if (in_loop) return rejected(name, caption_damaged, "A loop is not ended before the end of the tape.");
+    return play_blocks(blocks, name, out);
+}
+
+bool is_tape_name(const std::string &path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string ext = path.substr(dot + 1);
+    for (char &c : ext) c = char(c | 0x20);
+    return ext == "tap" || ext == "tzx";
+}
+
+tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx) {
+    tape_image image;
+    tape_result r = tzx ? read_tzx(data, size, name, image) : read_tap(data, size, name, image);
+    if (!r.ok) return r;
+    tape_stop();
+    deck.tape = std::move(image);
+    deck.name = name;
+    tape_rewind();
+    return r;
+}
+
+tape_result insert_tape(const std::string &path) {
+    std::vector<uint8_t> data;
+    const file_read got = read_whole_file(path, file_limit, data);
+    switch (got.failure) {
+    case read_failure::none: break;
+    case read_failure::cannot_open: return {false, caption_not_found, path + "\n\n" + got.reason};
+    case read_failure::too_large:
+        return rejected(path, caption_unsupported, "The file is larger than 16 MB, far larger than any tape.");
+    default: return rejected(path, caption_unreadable, "The file cannot be read: " + got.reason);
+    }
+    const std::size_t dot = path.find_last_of('.');
+    const bool named_tzx = dot != std::string::npos && path.size() - dot == 4 && (path[dot + 2] | 0x20) == 'z';
+    const bool signed_tzx = data.size() >= 7 && std::memcmp(data.data(), "ZXTape!", 7) == 0;
+    return insert_tape_bytes(data.data(), data.size(), path, named_tzx || signed_tzx);
+}

@@ -1,0 +1,479 @@
+// Tapes through the ROM's own LOAD and SAVE: images made by Debian's
+// zmakebas and pasmo, .tzx variants of the same data built here, and a SAVE
+// recorded from the MIC bit. The default ROM's loader samples bit 6 of port
+// 0xFE in a timed loop, so the deck's edges must fall on the right T-states.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "files/files.h"
+#include "rom_machine.h"
+#include "tape/tape.h"
+#include "z80/z80.h"
+#include "z80_harness.h"
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+std::string scratch_dir() {
+    static std::string dir;
+    if (dir.empty()) {
+        char name[] = "/tmp/brenvik_tape_XXXXXX";
+        dir = mkdtemp(name) ? name : "/tmp";
+    }
+    return dir;
+}
+
+bool have(const char *program) { return access(program, X_OK) == 0; }
+
+// Runs a tool and reads the tape it wrote.
+bytes tool_tape(const std::string &command, const std::string &out) {
+    bytes data;
+    if (std::system(command.c_str()) != 0) return data;
+    read_whole_file(out, 1 << 20, data);
+    return data;
+}
+
+bytes zmakebas(const std::string &listing, const std::string &args) {
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/prog.bas").c_str(), "w");
+    std::fputs(listing.c_str(), f);
+    std::fclose(f);
+    return tool_tape(std::string(ZMAKEBAS_PROGRAM) + " " + args + " -o " + dir + "/prog.tap " + dir + "/prog.bas",
+                     dir + "/prog.tap");
+}
+
+// The blocks (flag, data, checksum) of a .tap image.
+std::vector<bytes> tap_blocks(const bytes &tap) {
+    std::vector<bytes> out;
+    for (std::size_t at = 0; at + 2 <= tap.size();) {
+        const std::size_t n = tap[at] | tap[at + 1] << 8;
+        out.emplace_back(tap.begin() + long(at + 2), tap.begin() + long(at + 2 + n));
+        at += 2 + n;
+    }
+    return out;
+}
+
+void put16(bytes &b, uint32_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+void put24(bytes &b, uint32_t v) {
+    put16(b, v);
+    b.push_back(uint8_t(v >> 16));
+}
+
+bytes tzx_header() { return {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20}; }
+
+// The pulses of one block at the ROM's speed.
+std::vector<uint32_t> standard_pulses(const bytes &block) {
+    std::vector<uint32_t> p(block[0] < 0x80 ? 8063 : 3223, 2168);
+    p.push_back(667);
+    p.push_back(735);
+    for (uint8_t byte : block)
+        for (int b = 7; b >= 0; --b) p.insert(p.end(), 2, byte >> b & 1 ? 1710 : 855);
+    return p;
+}
+
+// Each block of a .tap in one of the .tzx forms.
+enum class form { standard, turbo, tone_pulses_data, direct };
+
+void append_block(bytes &t, const bytes &block, form f) {
+    switch (f) {
+    case form::standard:
+        t.push_back(0x10);
+        put16(t, 1000);
+        put16(t, uint32_t(block.size()));
+        break;
+    case form::turbo:
+        // Timings of its own, within what the ROM's loader accepts.
+        t.push_back(0x11);
+        for (uint32_t v : {2100u, 640u, 700u, 820u, 1640u, 4000u}) put16(t, v);
+        t.push_back(8);
+        put16(t, 1000);
+        put24(t, uint32_t(block.size()));
+        break;
+    case form::tone_pulses_data:
+        t.push_back(0x12);
+        put16(t, 2168);
+        put16(t, block[0] < 0x80 ? 8063 : 3223);
+        t.push_back(0x13);
+        t.push_back(2);
+        put16(t, 667);
+        put16(t, 735);
+        t.push_back(0x14);
+        put16(t, 855);
+        put16(t, 1710);
+        t.push_back(8);
+        put16(t, 1000);
+        put24(t, uint32_t(block.size()));
+        break;
+    case form::direct: {
+        // The standard signal sampled every 79 T-states (44.3 kHz), high first.
+        constexpr uint32_t step = 79;
+        bytes samples;
+        uint64_t edge = 0, at = 0;
+        int level = 0, bits = 0;
+        uint8_t acc = 0;
+        for (uint32_t pulse : standard_pulses(block)) {
+            level ^= 1;
+            edge += pulse;
+            for (; at < edge; at += step) {
+                acc = uint8_t(acc << 1 | level);
+                if (++bits == 8) samples.push_back(acc), bits = 0, acc = 0;
+            }
+        }
+        if (bits) samples.push_back(uint8_t(acc << (8 - bits)));
+        t.push_back(0x15);
+        put16(t, step);
+        put16(t, 1000);
+        t.push_back(uint8_t(bits ? bits : 8));
+        put24(t, uint32_t(samples.size()));
+        t.insert(t.end(), samples.begin(), samples.end());
+        return;
+    }
+    }
+    t.insert(t.end(), block.begin(), block.end());
+}
+
+bytes as_tzx(const bytes &tap, form f) {
+    bytes t = tzx_header();
+    for (const bytes &b : tap_blocks(tap)) append_block(t, b, f);
+    return t;
+}
+
+void fresh_deck() {
+    set_recording(false);
+    deck = deck_state();
+    recorded_blocks.clear();
+    recording_unsaved = false;
+}
+
+// Runs frames as the main loop does, until done() or the limit.
+template <typename F>
+bool run_until(F done, int limit) {
+    for (int k = 0; k < limit; ++k) {
+        if (done()) return true;
+        execz80();
+        intreq = 1;
+        tape_frame();
+    }
+    return done();
+}
+
+std::string whole_screen() {
+    std::string text;
+    for (int row = 0; row < 24; ++row) text += trimmed(screen_row(row)) + "\n";
+    return text;
+}
+
+// Resets, types LOAD "" and plays the tape to its end, then lets the program run.
+void autoload(const bytes &image, bool tzx) {
+    std::string error;
+    ASSERT_TRUE(boot_rom(1, error)) << error;
+    fresh_deck();
+    const tape_result r = insert_tape_bytes(image.data(), image.size(), "test tape", tzx);
+    ASSERT_TRUE(r.ok) << r.caption << ": " << r.text;
+    start_autoload();
+    ASSERT_TRUE(run_until([] { return !typing_running() && !deck.playing; }, 20000)) << tape_percent() << "%";
+    run_frames(100);
+}
+
+const char listing[] = "10 PRINT \"HELLO TAPE\"\n20 PRINT 6*7\n";
+
+TEST(TapeLoad, RomLoadsZmakebasTapeInEveryTzxForm) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    ASSERT_FALSE(tap.empty());
+    struct variant {
+        const char *name;
+        bool tzx;
+        form f;
+    };
+    for (const variant &v : {variant{"tap", false, form::standard}, variant{"tzx standard", true, form::standard},
+                             variant{"tzx turbo", true, form::turbo},
+                             variant{"tzx tone, pulses, data", true, form::tone_pulses_data},
+                             variant{"tzx direct recording", true, form::direct}}) {
+        autoload(v.tzx ? as_tzx(tap, v.f) : tap, v.tzx);
+        // Below the ROM's "Program: hello", the program's own lines.
+        EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << v.name << "\n"
+                                                                                    << whole_screen();
+    }
+}
+
+TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    // Copies the ROM's glyphs of a message to the top line of the screen.
+    const char source[] =
+        "        org 32768\n"
+        "start:  ld de,4000h\n"
+        "        ld hl,msg\n"
+        "next:   ld a,(hl)\n"
+        "        or a\n"
+        "        ret z\n"
+        "        push hl\n"
+        "        ld l,a\n"
+        "        ld h,0\n"
+        "        add hl,hl\n"
+        "        add hl,hl\n"
+        "        add hl,hl\n"
+        "        ld bc,3D00h-100h\n"
+        "        add hl,bc\n"
+        "        push de\n"
+        "        ld b,8\n"
+        "line:   ld a,(hl)\n"
+        "        ld (de),a\n"
+        "        inc hl\n"
+        "        inc d\n"
+        "        djnz line\n"
+        "        pop de\n"
+        "        inc e\n"
+        "        pop hl\n"
+        "        inc hl\n"
+        "        jr next\n"
+        "msg:    defb \"CODE FROM PASMO\",0\n"
+        "        end start\n";
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/code.asm").c_str(), "w");
+    std::fputs(source, f);
+    std::fclose(f);
+    const bytes tap = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/code.asm " + dir + "/code.tap",
+                                dir + "/code.tap");
+    ASSERT_FALSE(tap.empty());
+    autoload(tap, false);
+    EXPECT_EQ(trimmed(screen_row(0)), "CODE FROM PASMO") << whole_screen();
+}
+
+// A loader of its own, for a turbo block at twice the ROM's speed (zero
+// 400, one 800 T-states a pulse). It counts 52 T-state sampling loops per
+// edge, takes 64 long pilot pulses and a short sync pulse, then two edges a
+// bit, and loads BC bytes to IX: here straight into screen memory.
+const char turbo_loader[] =
+    "        org 32768\n"
+    "start:  di\n"
+    "        ld ix,4000h\n"
+    "        ld bc,0720h\n"
+    "        ld a,7Fh\n"
+    "        in a,(0FEh)\n"
+    "        and 40h\n"
+    "        ld d,a\n"
+    "seek:   ld h,0\n"
+    "tone:   ld e,0\n"
+    "        call edge\n"
+    "        jr c,seek\n"
+    "        ld a,e\n"
+    "        cp 16\n"
+    "        jr c,short\n"
+    "        inc h\n"
+    "        jr nz,tone\n"
+    "        dec h\n"
+    "        jr tone\n"
+    "short:  ld a,h\n"
+    "        cp 64\n"
+    "        jr c,seek\n"
+    "        ld e,0\n"
+    "        call edge\n"
+    "byte:   ld l,1\n"
+    "getbit: ld e,0\n"
+    "        call edge\n"
+    "        call edge\n"
+    "        ld a,e\n"
+    "        cp 23\n"
+    "        ccf\n"
+    "        rl l\n"
+    "        jr nc,getbit\n"
+    "        ld (ix+0),l\n"
+    "        inc ix\n"
+    "        dec bc\n"
+    "        ld a,b\n"
+    "        or c\n"
+    "        jr nz,byte\n"
+    "        ei\n"
+    "        ret\n"
+    "edge:   inc e\n"
+    "        scf\n"
+    "        ret z\n"
+    "        ld a,7Fh\n"
+    "        in a,(0FEh)\n"
+    "        xor d\n"
+    "        and 40h\n"
+    "        jr z,edge\n"
+    "        ld a,d\n"
+    "        xor 40h\n"
+    "        ld d,a\n"
+    "        ret\n"
+    "        end start\n";
+
+TEST(TapeLoad, PasmoLoaderReadsTurboBlockAtTwiceTheRomSpeed) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/turbo.asm").c_str(), "w");
+    std::fputs(turbo_loader, f);
+    std::fclose(f);
+    const bytes loader = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/turbo.asm " + dir +
+                                       "/turbo.tap",
+                                   dir + "/turbo.tap");
+    ASSERT_FALSE(loader.empty());
+    // The ROM loads the loader; the loader reads a picture of the message's
+    // glyphs in screen order (pixel line k of column c at k * 256 + c).
+    std::string error;
+    ASSERT_TRUE(loadrom_file(BRENVIK_DEFAULT_ROM, error)) << error;
+    const std::string message = "TURBO LOADER OK";
+    bytes picture(0x720);
+    for (std::size_t c = 0; c < message.size(); ++c)
+        for (int k = 0; k < 8; ++k) picture[k * 256 + c] = lorom[0x3D00 + (message[c] - 0x20) * 8 + k];
+    bytes t = as_tzx(loader, form::standard);
+    t.push_back(0x11);
+    for (uint32_t v : {1200u, 400u, 400u, 400u, 800u, 1000u}) put16(t, v);
+    t.push_back(8);
+    put16(t, 1000);
+    put24(t, uint32_t(picture.size()));
+    t.insert(t.end(), picture.begin(), picture.end());
+    autoload(t, true);
+    EXPECT_EQ(trimmed(screen_row(0)), message) << whole_screen();
+}
+
+TEST(TapeSave, RomSaveRecordsWhatZmakebasMakesAndLoadsBack) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const bytes tap = zmakebas(listing, "-n hello");  // no autostart: LOAD leaves it listed
+    ASSERT_FALSE(tap.empty());
+    autoload(tap, false);
+    set_recording(true);
+    start_typing("save \"hello\"\n", 0, false);
+    ASSERT_TRUE(run_until([] { return !typing_running(); }, 1000));
+    // "Start tape, then press any key."
+    start_typing(" ", 10, false);
+    ASSERT_TRUE(run_until([] { return recorded_blocks.size() == 2; }, 2000)) << whole_screen();
+    set_recording(false);
+    EXPECT_TRUE(recording_unsaved);
+    // The program is the same byte for byte. The headers agree but for the
+    // low byte of the start line, which the ROM leaves as it finds it when
+    // no LINE is given (so the checksum differs too).
+    const std::vector<bytes> made = tap_blocks(tap), saved_blocks = tap_blocks(recording_as_tap());
+    ASSERT_EQ(saved_blocks.size(), 2u);
+    EXPECT_EQ(saved_blocks[1], made[1]);
+    bytes header = saved_blocks[0];
+    ASSERT_EQ(header.size(), 19u);
+    header[14] = made[0][14];
+    header[18] = made[0][18];
+    EXPECT_EQ(header, made[0]);
+
+    // The recording, loaded back, lists and runs the program.
+    const bytes saved = recording_as_tap();
+    autoload(saved, false);
+    start_typing("run\n", 0, false);
+    run_until([] { return !typing_running(); }, 1000);
+    run_frames(50);
+    EXPECT_NE(whole_screen().find("HELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+}
+
+// Files the readers must refuse, with the deck left as it was.
+struct refusal {
+    const char *name;
+    bool tzx;
+    bytes data;
+    const char *caption;
+};
+
+bytes tzx_with(bytes blocks) {
+    const bytes header = tzx_header();
+    blocks.insert(blocks.begin(), header.begin(), header.end());
+    return blocks;
+}
+
+TEST(TapeReader, RefusesDamagedAndUnsupportedFilesWithoutTouchingTheDeck) {
+    const refusal cases[] = {
+        {"tap cut inside a block", false, {5, 0, 0xFF, 1, 2}, "Damaged Tape"},
+        {"tap cut inside a length", false, {2, 0, 0xFF, 1, 7}, "Damaged Tape"},
+        {"empty tap", false, {}, "Damaged Tape"},
+        {"no signature", true, {'Z', 'X', 'T', 'a', 'p', 'e', '?', 0x1A, 1, 20}, "Damaged Tape"},
+        {"version 2", true, {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 2, 0}, "Unsupported Tape"},
+        {"standard block cut", true, tzx_with({0x10, 0xE8, 0x03, 5, 0, 0xFF}), "Damaged Tape"},
+        {"turbo with 9 bits", true,
+         tzx_with({0x11, 0, 8, 0, 2, 0, 2, 0, 3, 0, 6, 0, 1, 9, 0, 0, 1, 0, 0, 0xFF}), "Damaged Tape"},
+        {"jump past the end", true, tzx_with({0x23, 5, 0}), "Damaged Tape"},
+        {"jump to itself", true, tzx_with({0x23, 0, 0}), "Damaged Tape"},
+        {"loop never ended", true, tzx_with({0x24, 2, 0, 0x12, 0x10, 0, 4, 0}), "Damaged Tape"},
+        {"loop end alone", true, tzx_with({0x25}), "Damaged Tape"},
+        {"nested loop", true, tzx_with({0x24, 2, 0, 0x24, 2, 0, 0x25, 0x25}), "Unsupported Tape"},
+        {"endless jumps", true, tzx_with({0x12, 0x10, 0, 4, 0, 0x23, 0xFF, 0xFF}), "Unsupported Tape"},
+        {"CSW block", true, tzx_with({0x18, 0, 0, 0, 0}), "Unsupported Tape"},
+        {"only text", true, tzx_with({0x30, 2, 'h', 'i'}), "Damaged Tape"},
+        {"unknown block too long", true, tzx_with({0x4F, 9, 0, 0, 0, 1}), "Damaged Tape"},
+    };
+    fresh_deck();
+    const bytes good = {3, 0, 0xFF, 0x55, 0xAA};
+    ASSERT_TRUE(insert_tape_bytes(good.data(), good.size(), "good", false).ok);
+    const uint64_t length = deck.tape.length;
+    for (const refusal &c : cases) {
+        const tape_result r = insert_tape_bytes(c.data.data(), c.data.size(), c.name, c.tzx);
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_EQ(r.caption, c.caption) << c.name << ": " << r.text;
+        EXPECT_EQ(deck.tape.length, length) << c.name;
+        EXPECT_EQ(deck.name, "good") << c.name;
+    }
+    const tape_result missing = insert_tape("/nonexistent/tape.tap");
+    EXPECT_EQ(missing.caption, "Not Found");
+}
+
+// Control blocks: the tape's played length and where the deck stops.
+TEST(TapeReader, ControlBlocksShapeTheSignal) {
+    struct shaped {
+        const char *name;
+        bytes blocks;
+        uint64_t length;  // T-states
+        int stops;
+    };
+    const shaped cases[] = {
+        {"tone", {0x12, 100, 0, 10, 0}, 1000, 0},
+        {"loop of three tones", {0x24, 3, 0, 0x12, 100, 0, 10, 0, 0x25}, 3000, 0},
+        {"jump over a tone", {0x23, 2, 0, 0x12, 100, 0, 10, 0, 0x12, 50, 0, 2, 0}, 100, 0},
+        {"pause and stop", {0x12, 100, 0, 1, 0, 0x20, 2, 0, 0x20, 0, 0, 0x12, 100, 0, 1, 0}, 7200, 1},
+        {"stop in 48K mode, text, glue, archive info",
+         {0x12, 100, 0, 1, 0, 0x2A, 0, 0, 0, 0, 0x30, 1, 'x', 0x5A, 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20,
+          0x32, 1, 0, 0, 0x12, 100, 0, 1, 0},
+         200, 1},
+        {"unknown block skipped", {0x4F, 2, 0, 0, 0, 7, 7, 0x12, 100, 0, 1, 0}, 100, 0},
+        {"generalized data: 2 pilot pulses, 8 data symbols",
+         {0x19, 27, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 1, 8, 0, 0, 0, 1, 2,  // header
+          0, 50, 0,                                                   // pilot symbol 0: one 50 T pulse
+          0, 2, 0,                                                    // pilot stream: symbol 0 twice
+          0, 10, 0, 0, 20, 0,                                         // data symbols 0 and 1
+          0xA5},
+         100 + 4 * 10 + 4 * 20, 0},
+    };
+    for (const shaped &c : cases) {
+        tape_image image;
+        const bytes t = tzx_with(c.blocks);
+        const tape_result r = read_tzx(t.data(), t.size(), c.name, image);
+        ASSERT_TRUE(r.ok) << c.name << ": " << r.text;
+        EXPECT_EQ(image.length, c.length) << c.name;
+        int stops = 0;
+        for (const tape_span &s : image.spans) stops += s.stop;
+        EXPECT_EQ(stops, c.stops) << c.name;
+    }
+}
+
+// A stop block stops the deck at its place; play goes on after it.
+TEST(TapeDeck, StopsAtStopBlockAndPlaysOn) {
+    z80_fresh();
+    fresh_deck();
+    const bytes t = tzx_with({0x12, 100, 0, 4, 0, 0x20, 0, 0, 0x12, 100, 0, 4, 0});
+    ASSERT_TRUE(insert_tape_bytes(t.data(), t.size(), "stops", true).ok);
+    tape_play();
+    ASSERT_TRUE(run_until([] { return !deck.playing; }, 10));
+    EXPECT_EQ(tape_percent(), 50);
+    tape_play();
+    ASSERT_TRUE(run_until([] { return !deck.playing; }, 10));
+    EXPECT_EQ(tape_percent(), 100);
+    tape_rewind();
+    EXPECT_EQ(tape_percent(), 0);
+}
+
+}  // namespace
