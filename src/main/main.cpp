@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "keys/keys.h"
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/shell.h"
@@ -31,6 +32,7 @@ int main(int argc, char *argv[]) {
     resetz80();
     if (!initula()) return 1;
     install_keyboard();
+    install_key_replay();
     build_dsquare_table();
     clear_dsquares();
     display.use_dsquares = 1;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "keys/keys.h"
 #include "main/chooser.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
@@ -131,7 +132,9 @@ void run_pass() {
     update_title();
     poll_hotkeys();
     // Every owed frame runs back to back before the next redraw.
+    // Each one sees the keys as they stood at its own moment.
     while (tick.pending > 0) {
+        keys_frame(tick.pending);
         execz80();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame

@@ -7,6 +7,8 @@
 // while held. Several half-rows may be selected at once.
 #include "ula/ula.h"
 
+#include "keys/keys.h"
+
 namespace {
 
 // A host key that presses one further Spectrum key, beside the keys table.
@@ -36,7 +38,7 @@ constexpr extra_key extras[] = {
     {KEY_BACKSPACE, 4, 0}, // ... and 0: DELETE
 };
 
-bool down(int code) { return key[code] != 0; }
+bool down(int code) { return host_key_down(code); }
 
 }  // namespace
 
@@ -60,7 +62,7 @@ int scan(int h) {
         if (down(keys[h][b])) r |= 1 << b;
     for (const extra_key &e : extras)
         if (e.half_row == h && down(e.host)) r |= 1 << e.bit;
-    return r;
+    return r | character_row(h);
 }
 
 int readula(uint16_t port) {
