@@ -88,3 +88,9 @@ fail_showing() {
     screen_lines >&2 || true
     fail "$@"
 }
+
+# Any text, one character at a time as xdotool types it on the layout in use
+# (with the Shift or AltGr the character needs), each held about 120 ms.
+type_characters() {  # text
+    xdotool type --delay 240 -- "$1"
+}
