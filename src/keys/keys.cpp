@@ -14,6 +14,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -81,6 +82,8 @@ matrix_key by_character[KEY_MAX];
 int64_t changed_in[KEY_MAX];  // frame of the key's last change
 int char_rows[8];
 int char_keys_held = 0;
+// When the frame timer last ticked (written by the timer's thread).
+std::atomic<int64_t> last_tick{0};
 int64_t frame_number = 0;
 int64_t frame_moment = 0;  // the moment the current frame stands for
 constexpr int64_t long_ago = INT64_MIN / 2;
@@ -115,6 +118,7 @@ void reset_replay() {
     char_keys_held = 0;
     frame_number = 0;
     frame_moment = 0;
+    last_tick = key_clock();
     last_change_time = long_ago;
     last_change_frame = 0;
 }
@@ -219,9 +223,16 @@ void record_key_character(int code, int ch) {
     }
 }
 
+void note_frame_tick() { last_tick = key_clock(); }
+
 void keys_frame(int owed) {
     if (!installed) return;
     const int64_t now = key_clock();
+    // A timer that has not ticked for a while owes more frames than it has
+    // counted yet: after a stall the main loop may run before the timer's
+    // thread has caught up. Those frames stand for moments in the past too.
+    const int64_t since_tick = now - last_tick.load();
+    if (since_tick > frame_us) owed += int(since_tick / frame_us);
     frame_moment = std::max(frame_moment, now - (owed - 1) * frame_us);
     ++frame_number;
     std::lock_guard<std::mutex> guard(queue_lock);

@@ -44,6 +44,8 @@ void remove_key_replay();
 void record_key_change(int64_t time, int code, bool down);
 void record_key_character(int code, int ch);
 
+// Called by the frame timer on every tick.
+void note_frame_tick();
 // Called before each emulated frame with the number of frames owed, this
 // one included: applies the queued changes that are due by the frame's moment.
 void keys_frame(int owed);

@@ -62,6 +62,7 @@ void setup_tick() {
 }
 
 void ticky() {
+    note_frame_tick();
     tick.pending.fetch_add(1);
     if (tick.ticks.fetch_add(1) + 1 == 50) {
         tick.ticks = 0;

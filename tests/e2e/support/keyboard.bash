@@ -90,7 +90,10 @@ fail_showing() {
 }
 
 # Any text, one character at a time as xdotool types it on the layout in use
-# (with the Shift or AltGr the character needs), each held about 120 ms.
-type_characters() {  # text
-    xdotool type --delay 240 -- "$1"
+# (with the Shift or AltGr the character needs): each held half the delay
+# (ms, default 240) and followed by a gap as long. No two neighbours may be
+# the same key at the shorter delays: the ROM takes a key again only after it
+# has been up for a few frames.
+type_characters() {  # text [delay]
+    xdotool type --delay "${2:-240}" -- "$1"
 }
