@@ -5,12 +5,7 @@
 # other keys and other shift levels.
 source "$(dirname "$0")/support/session.bash"
 source "$(dirname "$0")/support/keyboard.bash"
-e2e_own_x_server "$@"
-e2e_workdir
-
-export HOME="$E2E_DIR/home"
-mkdir -p "$HOME"
-echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+typing_session "$@"
 
 LINE='print "a";2*3,4/2'
 

@@ -6,12 +6,7 @@
 # number of digits typed tells how long the emulated machine saw the key held.
 source "$(dirname "$0")/support/session.bash"
 source "$(dirname "$0")/support/keyboard.bash"
-e2e_own_x_server "$@"
-e2e_workdir
-
-export HOME="$E2E_DIR/home"
-mkdir -p "$HOME"
-echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+typing_session "$@"
 
 # Resumes a stopped program whatever happens, so the session can end.
 trap 'kill -CONT "${BRENVIK_PID:-0}" 2>/dev/null || true; e2e_cleanup' EXIT

@@ -4,6 +4,16 @@
 
 ROM=/usr/share/spectrum-roms/opense.rom
 
+# The start of every typing test: its own X server, a working directory, and
+# ALSA's null device as the default (no sound device is needed).
+typing_session() {  # the script's arguments
+    e2e_own_x_server "$@"
+    e2e_workdir
+    export HOME="$E2E_DIR/home"
+    mkdir -p "$HOME"
+    echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+}
+
 # Starts a fresh program in its own working directory under $E2E_DIR, focuses
 # its window and waits until the ROM shows its copyright line.
 start_machine() {  # name
