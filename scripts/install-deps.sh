@@ -18,5 +18,5 @@ as_root apt-get install -y --no-install-recommends \
   liballegro4-dev libloadpng4-dev libgtk-3-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   opense-basic \
-  xvfb xauth xdotool imagemagick x11-utils sox python3 \
+  xvfb xauth xdotool imagemagick x11-utils x11-xkb-utils xkb-data sox python3 \
   libasound2-plugins alsa-utils

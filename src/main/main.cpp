@@ -7,6 +7,7 @@
 #include <string>
 
 #include "joystick/joystick.h"
+#include "keys/keys.h"
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/saver.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[]) {
     resetz80();
     if (!initula()) return 1;
     install_keyboard();
+    install_key_replay();
     build_dsquare_table();
     clear_dsquares();
     display.use_dsquares = 1;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "joystick/joystick.h"
+#include "keys/keys.h"
 #include "main/chooser.h"
 #include "main/saver.h"
 #include "picture/picture.h"
@@ -70,6 +71,7 @@ void setup_tick() {
 }
 
 void ticky() {
+    note_frame_tick();
     tick.pending.fetch_add(1);
     if (tick.ticks.fetch_add(1) + 1 == 50) {
         tick.ticks = 0;
@@ -149,9 +151,11 @@ void run_pass() {
     update_title();
     poll_hotkeys();
     if (fast_pass()) return;
-    // Every owed frame runs back to back before the next redraw; the
-    // joystick is read once for each.
+    // Every owed frame runs back to back before the next redraw. Each one
+    // sees the keys as they stood at its own moment; the joystick is read
+    // once for each.
     while (tick.pending > 0) {
+        keys_frame(tick.pending);
         poll_kempston();
         execz80();
         tape_frame();

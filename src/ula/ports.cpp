@@ -9,6 +9,7 @@
 
 #include "joystick/joystick.h"
 #include "tape/tape.h"
+#include "keys/keys.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ constexpr extra_key extras[] = {
     {KEY_BACKSPACE, 4, 0}, // ... and 0: DELETE
 };
 
-bool down(int code) { return key[code] != 0; }
+bool down(int code) { return host_key_down(code); }
 
 }  // namespace
 
@@ -64,7 +65,7 @@ int scan(int h) {
         if (down(keys[h][b])) r |= 1 << b;
     for (const extra_key &e : extras)
         if (e.half_row == h && down(e.host) && !joystick_owns_key(e.host)) r |= 1 << e.bit;
-    return r;
+    return r | character_row(h);
 }
 
 int readula(uint16_t port) {

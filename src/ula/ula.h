@@ -13,7 +13,8 @@
 // Host key (Allegro KEY_ code) for each of the 40 Spectrum keys: half-row h
 // (selected by address line A(8 + h) low), data bit b.
 extern const int keys[8][5];
-// Host keys down in half-row h, active high, extras included.
+// Host keys down in half-row h, active high, extras and keys pressed by
+// character included (as the current emulated frame sees them, src/keys).
 int scan(int h);
 // The byte an IN from an even port yields.
 int readula(uint16_t port);

@@ -4,13 +4,7 @@
 # own character set.
 source "$(dirname "$0")/support/session.bash"
 source "$(dirname "$0")/support/keyboard.bash"
-e2e_own_x_server "$@"
-e2e_workdir
-
-# No sound device is needed here: ALSA's default device is the null one.
-export HOME="$E2E_DIR/home"
-mkdir -p "$HOME"
-echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+typing_session "$@"
 
 CONTROL_R=$(keycode Control_R)
 ALT_R=$(keycode Alt_R)

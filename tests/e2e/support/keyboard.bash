@@ -4,6 +4,16 @@
 
 ROM=/usr/share/spectrum-roms/opense.rom
 
+# The start of every typing test: its own X server, a working directory, and
+# ALSA's null device as the default (no sound device is needed).
+typing_session() {  # the script's arguments
+    e2e_own_x_server "$@"
+    e2e_workdir
+    export HOME="$E2E_DIR/home"
+    mkdir -p "$HOME"
+    echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+}
+
 # Starts a fresh program (with the options given) in its own working
 # directory under $E2E_DIR, focuses its window and waits until the ROM shows
 # its copyright line.
@@ -89,4 +99,13 @@ fail_showing() {
     echo "--- screen:" >&2
     screen_lines >&2 || true
     fail "$@"
+}
+
+# Any text, one character at a time as xdotool types it on the layout in use
+# (with the Shift or AltGr the character needs): each held half the delay
+# (ms, default 240) and followed by a gap as long. No two neighbours may be
+# the same key at the shorter delays: the ROM takes a key again only after it
+# has been up for a few frames.
+type_characters() {  # text [delay]
+    xdotool type --delay "${2:-240}" -- "$1"
 }
