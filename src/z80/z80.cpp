@@ -110,16 +110,78 @@ void z80out(uint16_t port, uint8_t value) {
     if (!(port & 1)) writeula(value);
 }
 
+// ---- The frame loop and the single step ----
+//
+// The instruction code works on copies of pc, sp and cycles in locals of the
+// block that runs it (execz80's scanline, stepz80), which the compiler keeps
+// in host registers: nothing else can reach them. The globals of the same
+// names hold the state between blocks and for every other module. The names
+// below stand, in the text of z80_step.inc, for the z80_mem.h forms and the
+// port functions on the copies. The copies go back to the globals before
+// anything outside the instruction code can look: around every port call
+// (cycles then stands as before the instruction's own charge, as the port
+// side expects), at the end of every scanline before pollline, and when
+// execz80 and stepz80 return. After a port call they are taken up again, as
+// the port side may change them.
+namespace {
+
+inline void store_work(uint16_t pc_, uint16_t sp_, int32_t cycles_) {
+    ::pc = pc_;
+    ::sp = sp_;
+    ::cycles = cycles_;
+}
+inline void load_work(uint16_t &pc_, uint16_t &sp_, int32_t &cycles_) {
+    pc_ = ::pc;
+    sp_ = ::sp;
+    cycles_ = ::cycles;
+}
+inline uint8_t port_in(uint16_t port, uint16_t &pc_, uint16_t &sp_, int32_t &cycles_) {
+    store_work(pc_, sp_, cycles_);
+    const uint8_t v = z80in(port);
+    load_work(pc_, sp_, cycles_);
+    return v;
+}
+inline void port_out(uint16_t port, uint8_t value, uint16_t &pc_, uint16_t &sp_, int32_t &cycles_) {
+    store_work(pc_, sp_, cycles_);
+    z80out(port, value);
+    load_work(pc_, sp_, cycles_);
+}
+
+}  // namespace
+
+#define fetch8() fetch8_at(pc)
+#define fetch16() fetch16_at(pc)
+#define push16(v) push16_on(sp, v)
+#define pop16() pop16_from(sp)
+#define z80in(port) port_in(port, pc, sp, cycles)
+#define z80out(port, value) port_out(port, value, pc, sp, cycles)
+#define WORKING_COPIES     \
+    uint16_t pc = ::pc;    \
+    uint16_t sp = ::sp;    \
+    int32_t cycles = ::cycles
+
 void execz80() {
     for (int line = 0; line < lines_per_frame; ++line) {
         pollline(line);
-        cycles += tstates_per_line;
+        ::cycles += tstates_per_line;
+        WORKING_COPIES;
         while (cycles > 0) {
 #include "z80/z80_step.inc"
         }
+        store_work(pc, sp, cycles);
     }
 }
 
 void stepz80() {
+    WORKING_COPIES;
 #include "z80/z80_step.inc"
+    store_work(pc, sp, cycles);
 }
+
+#undef WORKING_COPIES
+#undef z80out
+#undef z80in
+#undef pop16
+#undef push16
+#undef fetch16
+#undef fetch8
