@@ -112,7 +112,7 @@ void z80out(uint16_t port, uint8_t value) {
 
 // ---- The frame loop and the single step ----
 //
-// The instruction code works on copies of pc, sp and cycles in locals of the
+// The instruction code works on copies of pc, sp, cycles and R in locals of the
 // block that runs it (execz80's scanline, stepz80), which the compiler keeps
 // in host registers: nothing else can reach them. The globals of the same
 // names hold the state between blocks and for every other module. The names
@@ -125,26 +125,28 @@ void z80out(uint16_t port, uint8_t value) {
 // the port side may change them.
 namespace {
 
-inline void store_work(uint16_t pc_, uint16_t sp_, int32_t cycles_) {
+inline void store_work(uint16_t pc_, uint16_t sp_, int32_t cycles_, uint8_t r_) {
     ::pc = pc_;
     ::sp = sp_;
     ::cycles = cycles_;
+    ::r_reg = r_;
 }
-inline void load_work(uint16_t &pc_, uint16_t &sp_, int32_t &cycles_) {
+inline void load_work(uint16_t &pc_, uint16_t &sp_, int32_t &cycles_, uint8_t &r_) {
     pc_ = ::pc;
     sp_ = ::sp;
     cycles_ = ::cycles;
+    r_ = ::r_reg;
 }
-inline uint8_t port_in(uint16_t port, uint16_t &pc_, uint16_t &sp_, int32_t &cycles_) {
-    store_work(pc_, sp_, cycles_);
+inline uint8_t port_in(uint16_t port, uint16_t &pc_, uint16_t &sp_, int32_t &cycles_, uint8_t &r_) {
+    store_work(pc_, sp_, cycles_, r_);
     const uint8_t v = z80in(port);
-    load_work(pc_, sp_, cycles_);
+    load_work(pc_, sp_, cycles_, r_);
     return v;
 }
-inline void port_out(uint16_t port, uint8_t value, uint16_t &pc_, uint16_t &sp_, int32_t &cycles_) {
-    store_work(pc_, sp_, cycles_);
+inline void port_out(uint16_t port, uint8_t value, uint16_t &pc_, uint16_t &sp_, int32_t &cycles_, uint8_t &r_) {
+    store_work(pc_, sp_, cycles_, r_);
     z80out(port, value);
-    load_work(pc_, sp_, cycles_);
+    load_work(pc_, sp_, cycles_, r_);
 }
 
 }  // namespace
@@ -153,12 +155,13 @@ inline void port_out(uint16_t port, uint8_t value, uint16_t &pc_, uint16_t &sp_,
 #define fetch16() fetch16_at(pc)
 #define push16(v) push16_on(sp, v)
 #define pop16() pop16_from(sp)
-#define z80in(port) port_in(port, pc, sp, cycles)
-#define z80out(port, value) port_out(port, value, pc, sp, cycles)
-#define WORKING_COPIES     \
-    uint16_t pc = ::pc;    \
-    uint16_t sp = ::sp;    \
-    int32_t cycles = ::cycles
+#define z80in(port) port_in(port, pc, sp, cycles, r_reg)
+#define z80out(port, value) port_out(port, value, pc, sp, cycles, r_reg)
+#define WORKING_COPIES         \
+    uint16_t pc = ::pc;        \
+    uint16_t sp = ::sp;        \
+    int32_t cycles = ::cycles; \
+    uint8_t r_reg = ::r_reg
 
 void execz80() {
     for (int line = 0; line < lines_per_frame; ++line) {
@@ -168,14 +171,14 @@ void execz80() {
         while (cycles > 0) {
 #include "z80/z80_step.inc"
         }
-        store_work(pc, sp, cycles);
+        store_work(pc, sp, cycles, r_reg);
     }
 }
 
 void stepz80() {
     WORKING_COPIES;
 #include "z80/z80_step.inc"
-    store_work(pc, sp, cycles);
+    store_work(pc, sp, cycles, r_reg);
 }
 
 #undef WORKING_COPIES
