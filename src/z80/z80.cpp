@@ -147,16 +147,63 @@ void z80out(uint16_t port, uint8_t value) {
     if (!(port & 1)) writeula(value);
 }
 
+// ---- The frame loop and the single step ----
+//
+// The instruction code works on copies of the state every instruction
+// touches (pc, sp, cycles, R, iff1 and the interrupt request) in locals of
+// the block that runs it (execz80's scanline, stepz80), which the compiler
+// keeps in host registers: nothing else can reach them. The globals of the
+// same names hold the state between blocks and for every other module. The
+// names defined below stand, in the text of z80_step.inc, for the z80_mem.h
+// forms and the port functions on the copies. The copies go back to the
+// globals before anything outside the instruction code can look: around
+// every port call (cycles then stands as before the instruction's own charge,
+// as the port side expects), at the end of every scanline before pollline,
+// and when execz80 and stepz80 return. After a port call they are taken up
+// again, as the port side may change them.
+#define WORK_COPIES(X) \
+    X(uint16_t, pc) X(uint16_t, sp) X(int32_t, cycles) X(uint8_t, r_reg) X(int32_t, iff1) X(int32_t, intreq)
+#define DECLARE_COPY(type, name) type name = ::name;
+#define STORE_COPY(type, name) ::name = name,
+#define LOAD_COPY(type, name) name = ::name,
+// The working copies, and the value of the port read in progress.
+#define WORKING_COPIES WORK_COPIES(DECLARE_COPY) uint8_t port_value = 0
+#define STORE_WORK (WORK_COPIES(STORE_COPY) void(0))
+
+#define fetch8() fetch8_at(pc)
+#define fetch16() fetch16_at(pc)
+#define push16(v) push16_on(sp, v)
+#define pop16() pop16_from(sp)
+#define z80in(port) (WORK_COPIES(STORE_COPY) port_value = z80in(port), WORK_COPIES(LOAD_COPY) port_value)
+#define z80out(port, value) (WORK_COPIES(STORE_COPY) z80out(port, value), WORK_COPIES(LOAD_COPY) void(0))
+
 void execz80() {
     for (int line = 0; line < lines_per_frame; ++line) {
         pollline(line);
-        cycles += tstates_per_line;
+        ::cycles += tstates_per_line;
+        WORKING_COPIES;
         while (cycles > 0) {
 #include "z80/z80_step.inc"
         }
+        STORE_WORK;
     }
 }
 
 void stepz80() {
+    WORKING_COPIES;
 #include "z80/z80_step.inc"
+    STORE_WORK;
 }
+
+#undef WORKING_COPIES
+#undef STORE_WORK
+#undef LOAD_COPY
+#undef STORE_COPY
+#undef DECLARE_COPY
+#undef WORK_COPIES
+#undef z80out
+#undef z80in
+#undef pop16
+#undef push16
+#undef fetch16
+#undef fetch8

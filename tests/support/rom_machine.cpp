@@ -1,5 +1,8 @@
 #include "rom_machine.h"
 
+#include <allegro.h>
+#include <gtest/gtest.h>
+
 #include "z80_harness.h"
 
 uint16_t cell_addr(int row, int col, int line) {
@@ -32,10 +35,11 @@ std::string trimmed(const std::string &s) {
     return end == std::string::npos ? "" : s.substr(0, end + 1);
 }
 
-void run_frames(int frames) {
+void run_frames(int frames, void (*after_frame)()) {
     for (int k = 0; k < frames; ++k) {
         execz80();
         intreq = 1;
+        if (after_frame) after_frame();
     }
 }
 
@@ -45,4 +49,48 @@ bool boot_rom(int frames, std::string &error) {
     resetz80();
     run_frames(frames);
     return true;
+}
+
+namespace {
+
+// A host key, optionally with right Control (SYMBOL SHIFT alone) held.
+struct stroke {
+    int host;
+    bool symbol;
+};
+
+stroke stroke_for(char ch) {
+    if (ch >= 'a' && ch <= 'z') return {KEY_A + (ch - 'a'), false};
+    if (ch >= '1' && ch <= '9') return {KEY_1 + (ch - '1'), false};
+    switch (ch) {
+    case '0': return {KEY_0, false};
+    case ' ': return {KEY_SPACE, false};
+    case '\n': return {KEY_ENTER, false};
+    case '*': return {KEY_B, true};
+    case '/': return {KEY_V, true};
+    case '.': return {KEY_M, true};
+    case '+': return {KEY_K, true};
+    case '-': return {KEY_J, true};
+    case '=': return {KEY_L, true};
+    case ',': return {KEY_N, true};
+    case ';': return {KEY_O, true};
+    case ':': return {KEY_Z, true};
+    case '"': return {KEY_P, true};
+    }
+    ADD_FAILURE() << "no key for '" << ch << "'";
+    return {KEY_SPACE, false};
+}
+
+}  // namespace
+
+void type_keys(const std::string &text, void (*after_frame)()) {
+    for (char ch : text) {
+        const stroke s = stroke_for(ch);
+        if (s.symbol) key[KEY_RCONTROL] = 1;
+        key[s.host] = 1;
+        run_frames(6, after_frame);
+        key[s.host] = 0;
+        key[KEY_RCONTROL] = 0;
+        run_frames(6, after_frame);
+    }
 }

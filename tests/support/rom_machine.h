@@ -17,5 +17,12 @@ std::string trimmed(const std::string &s);
 // the frame interrupt raised after each, as the main loop does. Returns false
 // (with the reason in error) when the ROM cannot be read.
 bool boot_rom(int frames, std::string &error);
-// Runs frames with the frame interrupt after each.
-void run_frames(int frames);
+// Runs frames with the frame interrupt after each; after_frame, when given,
+// is called at the end of every frame.
+void run_frames(int frames, void (*after_frame)() = nullptr);
+// Types text on the emulated keyboard as a person would: each key held for
+// six frames and let go for six (the ROM scans the keys once per frame
+// interrupt). Letters, digits, space, newline (ENTER) and the symbols
+// * / . + - = , ; : " (SYMBOL SHIFT with their key); the ROM's editor takes
+// keywords spelled out letter by letter. after_frame as for run_frames.
+void type_keys(const std::string &text, void (*after_frame)() = nullptr);
