@@ -57,13 +57,13 @@ constexpr const char *hot_keys =
 // What each option takes.
 enum class takes { nothing, value };
 
-struct option_spec {
+struct option_rule {
     const char *name;  // without the leading "--"
     char short_name;   // 0 for none
     takes arg;
 };
 
-constexpr option_spec specs[] = {
+constexpr option_rule rules[] = {
     {"scale", 0, takes::value},        {"fullscreen", 0, takes::nothing},
     {"no-sound", 0, takes::nothing},   {"rom", 0, takes::value},
     {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
@@ -89,7 +89,7 @@ bool number(const std::string &s, long low, long high, long &out) {
 }
 
 // Applies one option with its value; returns false with text set when the value is wrong.
-bool apply(const option_spec &o, const std::string &value, program_options &out, std::string &text) {
+bool apply(const option_rule &o, const std::string &value, program_options &out, std::string &text) {
     const std::string name = o.name;
     long n = 0;
     if (name == "scale") {
@@ -149,7 +149,7 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
             options_end = true;
             continue;
         }
-        const option_spec *found = nullptr;
+        const option_rule *found = nullptr;
         std::string value;
         bool value_attached = false;
         if (arg[1] == '-') {
@@ -162,7 +162,7 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
             }
             // As getopt_long: a name may be cut short while it stays unambiguous.
             int prefix_matches = 0;
-            for (const option_spec &o : specs) {
+            for (const option_rule &o : rules) {
                 if (name == o.name) {
                     found = &o;
                     prefix_matches = 1;
@@ -175,7 +175,7 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
             }
             if (prefix_matches > 1) return bad(text, "option '--" + name + "' is ambiguous");
         } else if (arg.size() == 2) {
-            for (const option_spec &o : specs)
+            for (const option_rule &o : rules)
                 if (o.short_name && arg[1] == o.short_name) found = &o;
         }
         if (!found) return bad(text, "unknown option '" + arg + "'");
