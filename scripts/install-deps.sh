@@ -17,6 +17,6 @@ as_root apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config clang libclang-rt-14-dev \
   liballegro4-dev libloadpng4-dev libgtk-3-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  opense-basic \
+  opense-basic pasmo zmakebas \
   xvfb xauth xdotool imagemagick x11-utils x11-xkb-utils xkb-data sox python3 \
   libasound2-plugins alsa-utils
