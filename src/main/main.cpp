@@ -55,6 +55,11 @@ int main(int argc, char *argv[]) {
     // From here on SIGTERM, SIGINT and SIGHUP end the program through the
     // main loop, not inside Allegro's own handlers.
     install_stop_handlers();
+    // A hot key held down does not keep a stop signal waiting for its release.
+    hotkey_wait = [] {
+        rest(1);
+        return !stop_requested();
+    };
     open_log("Logfile.txt");
     write_to_log("Setup.");
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);

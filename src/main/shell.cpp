@@ -32,7 +32,10 @@ char title[64] = "";
 // Window (0) or full screen (1) as last asked for with F4.
 int fullscreen_request = 0;
 
-void yield_a_little() { rest(1); }
+bool yield_a_little() {
+    rest(1);
+    return true;
+}
 
 void change_mode(int scale) {
     if (updatemode(scale, fullscreen_request)) return;
@@ -48,7 +51,7 @@ void change_mode(int scale) {
 
 }  // namespace
 
-void (*hotkey_wait)() = yield_a_little;
+bool (*hotkey_wait)() = yield_a_little;
 
 void set_start_mode(int scale, int fullscreen) {
     if (scale == display.scale && fullscreen == display.fullscreen) return;
@@ -58,7 +61,8 @@ void set_start_mode(int scale, int fullscreen) {
 
 bool released(int k) {
     if (!key[k]) return false;
-    while (key[k]) hotkey_wait();
+    while (key[k])
+        if (!hotkey_wait()) return false;  // asked to end while the key was still held
     return true;
 }
 

@@ -42,9 +42,11 @@ void poll_hotkeys();
 void run_pass();
 
 // True once, after the key has been pressed and let go again. While it is
-// held nothing else runs: no frame, no redraw.
+// held nothing else runs: no frame, no redraw. False, with the key's action
+// not taken, when the wait is given up (hotkey_wait).
 bool released(int k);
 
-// Called while an on-release hot key is held, until it reads up. Yields the
-// processor by default; tests replace it.
-extern void (*hotkey_wait)();
+// Called while an on-release hot key is held, until it reads up; false gives
+// the wait up. Yields the processor by default; the program's own gives up
+// on a stop signal, and tests replace it.
+extern bool (*hotkey_wait)();

@@ -2,9 +2,10 @@
 # SIGTERM, SIGINT and SIGHUP end the program cleanly with 143, 130 and 129,
 # also while a dialog or a message box is open: 20 SIGTERMs and 20 SIGINTs
 # sent while the F1 file dialog is open, then SIGHUP and SIGTERM while a
-# message box is open and SIGHUP while running. Every run must end within a
-# few seconds with exactly the expected status, leave no core file (cores
-# are allowed here) and leave the log closed with its whole content.
+# message box is open, SIGHUP while running and SIGTERM while a hot key is
+# held down. Every run must end within a few seconds with exactly the
+# expected status, leave no core file (cores are allowed here) and leave the
+# log closed with its whole content.
 source "$(dirname "$0")/support/session.bash"
 e2e_own_x_server "$@"
 e2e_workdir
@@ -70,6 +71,14 @@ start_brenvik
 sleep 0.5
 stop_with HUP "while running"
 note "SIGHUP while running: status 129"
+# A hot key that acts on release, held down: the signal does not wait for it.
+start_brenvik
+sleep 0.5
+xdotool keydown F10
+sleep 0.3
+stop_with TERM "while F10 was held"
+xdotool keyup F10
+note "SIGTERM while F10 was held down: status 143"
 
 # ---- Standard error a pipe that nobody reads ----
 # The messages (no 48.rom, Not Found) must not end the program by SIGPIPE.

@@ -33,10 +33,11 @@ int dirty_cells() {
 // While an on-release key is held the loop waits; here the user lets go of
 // every key after a few waits. Keys that act while held stay down.
 int waits = 0;
-void let_go_soon() {
-    if (++waits < 3) return;
+bool let_go_soon() {
+    if (++waits < 3) return true;
     for (int k = 0; k < KEY_MAX; ++k)
         if (k != KEY_ESC && k != KEY_F12) key[k] = 0;
+    return true;
 }
 
 class Shell : public ::testing::Test {
@@ -244,12 +245,30 @@ TEST_F(Shell, FramesOwedDuringAHeldKeyRunBackToBack) {
     hotkey_wait = [] {
         ticky();  // the timer keeps running while the key is held
         if (++waits == 100) key[KEY_F3] = 0;
+        return true;
     };
     press({KEY_F3});
     run_pass();
     EXPECT_EQ(tick.pending, 0);
     EXPECT_EQ(pc, uint16_t(100 * tstates_per_frame / 4));
     EXPECT_EQ(tick.frames, 1);
+}
+
+TEST_F(Shell, AStopWhileAHotKeyIsHeldEndsTheWaitWithoutItsAction) {
+    const int held[] = {KEY_F1, KEY_F2, KEY_F4, KEY_F10};
+    for (int k : held) {
+        SCOPED_TRACE(k);
+        chooser_opened = saver_opened = 0;
+        soundon = 0;
+        waits = 0;
+        hotkey_wait = [] { return ++waits < 5; };  // a stop signal at the fifth wait; the key stays down
+        press({k});
+        poll_hotkeys();
+        EXPECT_EQ(waits, 5);
+        EXPECT_EQ(chooser_opened + saver_opened + soundon, 0);
+        EXPECT_EQ(display.fullscreen, 0);
+        key[k] = 0;
+    }
 }
 
 TEST_F(Shell, TheTimerClosesASecondEveryFiftyTicks) {
