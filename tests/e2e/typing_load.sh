@@ -2,11 +2,8 @@
 # Typing while CPU-bound processes compete with the program for the cores, as
 # on a busy desktop: the program falls behind now and then and catches up,
 # and every key must still arrive once. Ten runs of two lines, all exact.
-# Run by hand (CTest runs only the scripts directly in tests/e2e): under such
-# load the program's own input thread now and then takes a key release late,
-# and the key then really is held too long for the ROM (see README).
-source "$(dirname "$0")/../support/session.bash"
-source "$(dirname "$0")/../support/keyboard.bash"
+source "$(dirname "$0")/support/session.bash"
+source "$(dirname "$0")/support/keyboard.bash"
 typing_session "$@"
 
 RUNS=10
