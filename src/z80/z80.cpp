@@ -154,7 +154,7 @@ void z80out(uint16_t port, uint8_t value) {
 // the block that runs it (execz80's scanline, stepz80), which the compiler
 // keeps in host registers: nothing else can reach them. The globals of the
 // same names hold the state between blocks and for every other module. The
-// names defined below stand, in the text of z80_step.inc, for the z80_mem.h
+// names defined below stand, in the instruction text, for the z80_mem.h
 // forms and the port functions on the copies. The copies go back to the
 // globals before anything outside the instruction code can look: around
 // every port call (cycles then stands as before the instruction's own charge,
@@ -177,6 +177,73 @@ void z80out(uint16_t port, uint8_t value) {
 #define z80in(port) (WORK_COPIES(STORE_COPY) port_value = z80in(port), WORK_COPIES(LOAD_COPY) port_value)
 #define z80out(port, value) (WORK_COPIES(STORE_COPY) z80out(port, value), WORK_COPIES(LOAD_COPY) void(0))
 
+// Built with clang, execz80 dispatches through a table of the handlers'
+// addresses (labels as values), and every handler ends with its own
+// end-of-instruction test, fetch and jump: the host's branch predictor then
+// learns each opcode's likely successor from a jump of its own, instead of
+// from one shared jump for all. The text of the handlers is the same for both
+// dispatches (z80_base.inc). GCC takes labels as values too, but across the
+// 256 computed jumps it keeps the working copies in memory, not in registers,
+// and the threaded loop runs slower than its switch; so GCC, other compilers
+// and builds with BRENVIK_SWITCH_DISPATCH use the portable switch of
+// z80_step.inc, as stepz80 always does.
+#if defined(__clang__) && !defined(BRENVIK_SWITCH_DISPATCH)
+
+// A handler's label, from the literal fields of its opcode.
+#define HANDLER_LABEL(x, y, z) handler_##x##y##z
+#define HANDLER_AT(x, y, z) HANDLER_LABEL(x, y, z)
+#define HANDLERS_8(x, y)                                                                            \
+    &&HANDLER_LABEL(x, y, 0), &&HANDLER_LABEL(x, y, 1), &&HANDLER_LABEL(x, y, 2), &&HANDLER_LABEL(x, y, 3), \
+    &&HANDLER_LABEL(x, y, 4), &&HANDLER_LABEL(x, y, 5), &&HANDLER_LABEL(x, y, 6), &&HANDLER_LABEL(x, y, 7)
+#define HANDLERS_64(x)                                                                        \
+    HANDLERS_8(x, 0), HANDLERS_8(x, 1), HANDLERS_8(x, 2), HANDLERS_8(x, 3), HANDLERS_8(x, 4), \
+    HANDLERS_8(x, 5), HANDLERS_8(x, 6), HANDLERS_8(x, 7)
+
+// The handler of opc(x, y, z) starts at its label; op is set to the value it
+// already holds, which tells the compiler the opcode within the handler.
+#define OPCODE(x, y, z) HANDLER_AT(x, y, z) : op = opc(x, y, z);
+// The next instruction of the scanline, or the scanline's end.
+#define DISPATCH                    \
+    if (cycles <= 0) goto line_end; \
+    op = fetch8();                  \
+    tempc = f & F_C;                \
+    goto *handlers[op];
+// The end of a handler: the end-of-instruction step (R, and the test for a
+// pending request or a running EI delay), then the next dispatch.
+#define NEXT                                   \
+    do {                                       \
+        ++r_reg;                               \
+        if (intreq | (iff1 & 2)) goto pending; \
+        DISPATCH                               \
+    } while (0)
+
+void execz80() {
+    static void *const handlers[256] = {HANDLERS_64(0), HANDLERS_64(1), HANDLERS_64(2), HANDLERS_64(3)};
+    for (int line = 0; line < lines_per_frame; ++line) {
+        pollline(line);
+        ::cycles += tstates_per_line;
+        WORKING_COPIES;
+        uint8_t op;
+        DISPATCH
+#include "z80/z80_base.inc"
+    pending:
+#include "z80/z80_pending.inc"
+        DISPATCH
+    line_end:
+        STORE_WORK;
+    }
+}
+
+#undef NEXT
+#undef DISPATCH
+#undef OPCODE
+#undef HANDLERS_64
+#undef HANDLERS_8
+#undef HANDLER_AT
+#undef HANDLER_LABEL
+
+#else
+
 void execz80() {
     for (int line = 0; line < lines_per_frame; ++line) {
         pollline(line);
@@ -188,6 +255,8 @@ void execz80() {
         STORE_WORK;
     }
 }
+
+#endif
 
 void stepz80() {
     WORKING_COPIES;

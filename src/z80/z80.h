@@ -73,7 +73,7 @@ void z80out(uint16_t port, uint8_t value);
 // Runs one Spectrum frame: 312 scanlines of 224 T-states.
 void execz80();
 // Runs exactly one instruction, with its end-of-instruction step (R, the
-// interrupt test and the EI delay). The same code as execz80's inner loop.
+// interrupt test and the EI delay). The same handlers as execz80 runs.
 void stepz80();
 
 constexpr int lines_per_frame = 312;
