@@ -3,6 +3,8 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include "ula/ula.h"
+#include "z80/z80.h"
 #include "z80_harness.h"
 
 uint16_t cell_addr(int row, int col, int line) {
@@ -35,9 +37,19 @@ std::string trimmed(const std::string &s) {
     return end == std::string::npos ? "" : s.substr(0, end + 1);
 }
 
+void (*run_frame)() = execz80;
+
+void frame_by_steps() {
+    for (int line = 0; line < lines_per_frame; ++line) {
+        pollline(line);
+        cycles += tstates_per_line;
+        while (cycles > 0) stepz80();
+    }
+}
+
 void run_frames(int frames, void (*after_frame)()) {
     for (int k = 0; k < frames; ++k) {
-        execz80();
+        run_frame();
         intreq = 1;
         if (after_frame) after_frame();
     }

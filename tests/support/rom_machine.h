@@ -20,6 +20,12 @@ bool boot_rom(int frames, std::string &error);
 // Runs frames with the frame interrupt after each; after_frame, when given,
 // is called at the end of every frame.
 void run_frames(int frames, void (*after_frame)() = nullptr);
+// What run_frames runs as one frame: execz80, or frame_by_steps for a test
+// that holds the single step to the same behaviour.
+extern void (*run_frame)();
+// One frame as execz80 runs it (each scanline polled and given its
+// T-states), one stepz80 at a time.
+void frame_by_steps();
 // Types text on the emulated keyboard as a person would: each key held for
 // six frames and let go for six (the ROM scans the keys once per frame
 // interrupt). Letters, digits, space, newline (ENTER) and the symbols
