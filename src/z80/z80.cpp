@@ -191,7 +191,6 @@ void z80out(uint16_t port, uint8_t value) {
 
 // A handler's label, from the literal fields of its opcode.
 #define HANDLER_LABEL(x, y, z) handler_##x##y##z
-#define HANDLER_AT(x, y, z) HANDLER_LABEL(x, y, z)
 #define HANDLERS_8(x, y)                                                                            \
     &&HANDLER_LABEL(x, y, 0), &&HANDLER_LABEL(x, y, 1), &&HANDLER_LABEL(x, y, 2), &&HANDLER_LABEL(x, y, 3), \
     &&HANDLER_LABEL(x, y, 4), &&HANDLER_LABEL(x, y, 5), &&HANDLER_LABEL(x, y, 6), &&HANDLER_LABEL(x, y, 7)
@@ -201,7 +200,7 @@ void z80out(uint16_t port, uint8_t value) {
 
 // The handler of opc(x, y, z) starts at its label; op is set to the value it
 // already holds, which tells the compiler the opcode within the handler.
-#define OPCODE(x, y, z) HANDLER_AT(x, y, z) : op = opc(x, y, z);
+#define OPCODE(x, y, z) HANDLER_LABEL(x, y, z) : op = opc(x, y, z);
 // The next instruction of the scanline, or the scanline's end.
 #define DISPATCH                    \
     if (cycles <= 0) goto line_end; \
@@ -239,7 +238,6 @@ void execz80() {
 #undef OPCODE
 #undef HANDLERS_64
 #undef HANDLERS_8
-#undef HANDLER_AT
 #undef HANDLER_LABEL
 
 #else
