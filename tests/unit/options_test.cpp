@@ -58,7 +58,7 @@ const std::vector<accepted> good = {
      [](program_options &o) { o.screenshot = "s.png", o.frames = 0, o.frames_given = true; }},
     {{"--frames", "250", "--screenshot", "s.png"},
      [](program_options &o) { o.screenshot = "s.png", o.frames = 250, o.frames_given = true; }},
-    {{"--full", "--sca=2", "--no", "--j", "none"},
+    {{"--full", "--sca=2", "--no-s", "--j", "none"},
      [](program_options &o) { o.fullscreen = true, o.scale = 2, o.sound = false, o.joystick = joystick_mode::none; }},
     {{"game.z80"}, [](program_options &o) { o.file = "game.z80"; }},
     {{"-"}, [](program_options &o) { o.file = "-"; }},
