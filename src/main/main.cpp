@@ -14,6 +14,7 @@
 #include "main/deck.h"
 #include "main/shell.h"
 #include "options/options.h"
+#include "platform/drop.h"
 #include "platform/stop.h"
 #include "picture/picture.h"
 #include "screen/screen.h"
@@ -63,6 +64,7 @@ int main(int argc, char *argv[]) {
     open_log("Logfile.txt");
     write_to_log("Setup.");
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
+    start_drop_target();
     start_joystick(options.joystick);
 
     // A snapshot or tape named on the command line is loaded as if chosen with F1.

@@ -8,6 +8,7 @@
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "main/chooser.h"
+#include "main/dropped.h"
 #include "main/saver.h"
 #include "picture/picture.h"
 #include "main/deck.h"
@@ -148,6 +149,7 @@ void poll_hotkeys() {
     if (released(KEY_ASTERISK)) take_screenshot();
     if (released(KEY_SCRLOCK)) toggle_power_saving();
     poll_deck_hotkeys();
+    load_dropped_file();
 }
 
 void run_pass() {

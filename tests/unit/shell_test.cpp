@@ -19,6 +19,8 @@ void savefilesnapshot() { ++saver_opened; }
 void poll_deck_hotkeys() {}
 bool fast_pass() { return false; }
 std::string tape_title() { return ""; }
+// Nothing is dropped on a fake display.
+void load_dropped_file() {}
 
 namespace {
 
