@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <unistd.h>
 
+#include <array>
 #include <deque>
 
 namespace {
@@ -29,7 +30,7 @@ struct drag_record {
 
 Display *connection = nullptr;
 Window proxy = 0;           // our unmapped window, which receives the messages
-Window made_target = 0;     // Allegro's window as last given the properties
+std::array<Window, 3> made_target{};  // Allegro's windows as last given the properties
 atoms names;
 drag_record drag;
 std::deque<std::pair<std::string, std::string>> drops;  // path, refusal
@@ -38,15 +39,43 @@ void set_window_property(Window w, Atom name, Atom type, long value) {
     XChangeProperty(connection, w, name, type, 32, PropModeReplace, reinterpret_cast<unsigned char *>(&value), 1);
 }
 
-// Allegro's window (it may be replaced by a mode change) and our own both say
-// that drops go to our window, which is its own proxy as the protocol asks.
+// Allegro's windows (a mode change may replace them) and our own say that
+// drops go to our window, which is its own proxy as the protocol asks. A
+// source reads the top-level window, which Allegro keeps apart from the one
+// it draws in, and another one for full screen.
+std::array<Window, 3> allegro_windows() { return {_xwin.window, _xwin.wm_window, _xwin.fs_window}; }
+
 void make_target() {
-    Window w = _xwin.window;
-    if (!connection || !w || w == made_target) return;
-    set_window_property(w, names.aware, XA_ATOM, xdnd_version);
-    set_window_property(w, names.proxy, XA_WINDOW, long(proxy));
+    const std::array<Window, 3> now = allegro_windows();
+    if (now == made_target) return;
+    for (Window w : now) {
+        if (!w) continue;
+        set_window_property(w, names.aware, XA_ATOM, xdnd_version);
+        set_window_property(w, names.proxy, XA_WINDOW, long(proxy));
+    }
     XFlush(connection);
-    made_target = w;
+    made_target = now;
+}
+
+// The X errors of our own connection are ignored: a drag source may be gone
+// at any moment, and Xlib's default answer to a message for a window that
+// no longer exists is to end the program. Errors of other connections
+// (Allegro's, GTK's) go to the handler that was there before.
+XErrorHandler outer_handler = nullptr;
+
+int ignore_our_errors(Display *d, XErrorEvent *e) {
+    if (d == connection) return 0;
+    return outer_handler ? outer_handler(d, e) : 0;
+}
+
+// Runs calls on our connection with its errors ignored until all of them
+// have been answered.
+template <class F>
+void with_errors_ignored(F calls) {
+    outer_handler = XSetErrorHandler(ignore_our_errors);
+    calls();
+    XSync(connection, False);
+    XSetErrorHandler(outer_handler);
 }
 
 void send_to_source(Atom type, long l1, long l2, long l3, long l4) {
@@ -136,15 +165,13 @@ void on_selection(const XSelectionEvent &e) {
         }
         if (data) XFree(data);
     }
-    finish(got);
-    if (!got) return;
+    if (!got) return finish(false);
     char host[256] = "";
     gethostname(host, sizeof host - 1);
     std::string path, why;
-    if (path_from_uri_list(list, host, path, why))
-        drops.emplace_back(path, "");
-    else
-        drops.emplace_back("", why);
+    bool file = path_from_uri_list(list, host, path, why);
+    finish(file);
+    drops.emplace_back(path, why);
 }
 
 int hex_digit(char c) {
@@ -170,19 +197,23 @@ void start_drop_target() {
     names = {got[0], got[1], got[2], got[3], got[4], got[5], got[6], got[7], got[8], got[9], got[10], got[11], got[12]};
     set_window_property(proxy, names.aware, XA_ATOM, xdnd_version);
     set_window_property(proxy, names.proxy, XA_WINDOW, long(proxy));
-    make_target();
+    with_errors_ignored(make_target);
 }
 
 bool next_dropped_file(std::string &path, std::string &refusal) {
     if (!connection) return false;
-    make_target();
-    while (XPending(connection)) {
-        XEvent e;
-        XNextEvent(connection, &e);
-        if (e.type == ClientMessage)
-            on_message(e.xclient);
-        else if (e.type == SelectionNotify)
-            on_selection(e.xselection);
+    if (allegro_windows() != made_target || XPending(connection)) {
+        with_errors_ignored([] {
+            make_target();
+            while (XPending(connection)) {
+                XEvent e;
+                XNextEvent(connection, &e);
+                if (e.type == ClientMessage)
+                    on_message(e.xclient);
+                else if (e.type == SelectionNotify)
+                    on_selection(e.xselection);
+            }
+        });
     }
     if (drops.empty()) return false;
     path = drops.front().first;
