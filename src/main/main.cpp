@@ -13,6 +13,7 @@
 #include "main/saver.h"
 #include "main/deck.h"
 #include "main/shell.h"
+#include "main/window_icon.h"
 #include "options/options.h"
 #include "platform/drop.h"
 #include "platform/stop.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[]) {
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();
+    set_window_icon();
     if (!initula()) return 1;
     install_keyboard();
     install_key_replay();

@@ -4,6 +4,7 @@
 #  - a .sna loads: the window shows the snapshot's picture;
 #  - a URI that is not a file is refused with a message and changes nothing;
 #  - a .tap made by zmakebas, its name escaped in the URI, loads and runs.
+# The window also carries the program's icon for the window manager.
 source "$(dirname "$0")/support/session.bash"
 source "$(dirname "$0")/support/keyboard.bash"
 e2e_own_x_server "$@"
@@ -42,6 +43,7 @@ wait_all_red() {  # what
 
 start_focused
 wait_for_line '1981' 20 || fail_showing "the ROM did not start"
+xprop -id "$WID" WM_HINTS | grep -q 'bitmap id # to use for icon' || fail "the window has no icon"
 
 answer=$(drop "file://$E2E_DIR/red.sna")
 [ "$answer" = $'accepted\nfinished 1' ] || fail "the .sna drop was answered: $answer"
