@@ -5,6 +5,7 @@
 #include <allegro.h>
 #include <xalleg.h>
 #include <X11/Xatom.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <array>
@@ -236,9 +237,7 @@ bool path_from_uri_list(const std::string &list, const std::string &host, std::s
         return false;
     }
     // file:///path, file://host/path or file:/path
-    std::string scheme = uri.substr(0, 5);
-    for (char &c : scheme) c = char(c | 0x20);
-    if (scheme != "file:") {
+    if (strncasecmp(uri.c_str(), "file:", 5) != 0) {
         why = "Only files can be dropped here, not " + uri;
         return false;
     }
@@ -257,19 +256,22 @@ bool path_from_uri_list(const std::string &list, const std::string &host, std::s
         return false;
     }
     path.clear();
-    for (std::size_t i = start; i < uri.size(); ++i) {
-        if (uri[i] != '%') {
-            path += uri[i];
-            continue;
+    bool garbled = false;  // an escape without two hex digits, or a NUL byte, which no path holds
+    for (std::size_t i = start; i < uri.size() && !garbled; ++i) {
+        char c = uri[i];
+        if (c == '%') {
+            int high = i + 2 < uri.size() ? hex_digit(uri[i + 1]) : -1;
+            int low = high >= 0 ? hex_digit(uri[i + 2]) : -1;
+            garbled = low < 0;
+            c = garbled ? '\0' : char(high << 4 | low);
+            i += 2;
         }
-        int high = i + 2 < uri.size() ? hex_digit(uri[i + 1]) : -1;
-        int low = high >= 0 ? hex_digit(uri[i + 2]) : -1;
-        if (low < 0 || (high | low) == 0) {
-            why = "The dropped address is garbled: " + uri;
-            return false;
-        }
-        path += char(high << 4 | low);
-        i += 2;
+        garbled = garbled || c == '\0';
+        path += c;
+    }
+    if (garbled) {
+        why = "The dropped address is garbled: " + uri;
+        return false;
     }
     return true;
 }

@@ -41,6 +41,7 @@ const std::vector<uri_case> cases = {
     {"file:///bad%2", "", "The dropped address is garbled"},
     {"file:///bad%zz.sna", "", "The dropped address is garbled"},
     {"file:///nul%00.sna", "", "The dropped address is garbled"},
+    {std::string("file:///nul\0.sna", 16), "", "The dropped address is garbled"},
 };
 
 TEST(Drop, FirstUriOfTheListAsALocalPath) {
