@@ -14,7 +14,9 @@
 #include "main/saver.h"
 #include "main/deck.h"
 #include "main/shell.h"
+#include "main/window_icon.h"
 #include "options/options.h"
+#include "platform/drop.h"
 #include "platform/stop.h"
 #include "picture/picture.h"
 #include "screen/screen.h"
@@ -66,6 +68,7 @@ int main(int argc, char *argv[]) {
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();
+    set_window_icon();
     if (!initula()) return 1;
     install_keyboard();
     install_key_replay();
@@ -89,6 +92,7 @@ int main(int argc, char *argv[]) {
     open_log("Logfile.txt");
     write_to_log("Setup.");
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
+    start_drop_target();
     start_joystick(options.joystick);
     // The right mouse button opens the menu; the pointer stays the desktop's.
     if (install_mouse() >= 0) show_os_cursor(MOUSE_CURSOR_ARROW);

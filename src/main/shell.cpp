@@ -12,6 +12,7 @@
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "main/chooser.h"
+#include "main/dropped.h"
 #include "main/saver.h"
 #include "picture/picture.h"
 #include "main/deck.h"
@@ -224,6 +225,8 @@ bool poll_hotkeys() {
         action_menu(0);
         acted = true;
     }
+    // A file dropped on the window loads as one chosen with F1.
+    if (load_dropped_file()) acted = true;
     return acted;
 }
 

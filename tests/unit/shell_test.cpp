@@ -25,6 +25,8 @@ const action *menu_pick = nullptr;
 const action *choose_from_menu() { return menu_pick; }
 bool right_click = false;
 bool right_button_clicked() { return std::exchange(right_click, false); }
+// Nothing is dropped on a fake display.
+bool load_dropped_file() { return false; }
 
 namespace {
 
