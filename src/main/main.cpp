@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "beam/beam.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "log/log.h"
@@ -37,6 +38,9 @@ int main(int argc, char *argv[]) {
     // more (brenvik 2>&1 | head), a message must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
     soundon = options.sound ? 1 : 0;
+    // Both before the first window, whose size depends on the border.
+    border_shown = options.border ? 1 : 0;
+    floating_bus = options.floating_bus ? 1 : 0;
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();

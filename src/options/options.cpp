@@ -26,6 +26,10 @@ constexpr const char *option_list =
     "                         reads 0\n"
     "  --save-on-exit FILE    write a snapshot to FILE (.z80 or .sna) when quitting\n"
     "  --power-save           sleep between frames when there is nothing to do\n"
+    "  --border               show the border (32 pixels at the sides, 24 above\n"
+    "                         and below) with its stripes and effects\n"
+    "  --floating-bus         odd ports other than 0x1F read the byte the ULA\n"
+    "                         fetches for the picture at that moment (else 0)\n"
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
     "                         FILE and exit\n"
     "  --frames N             frames to run before --screenshot (default 100)\n"
@@ -70,6 +74,8 @@ constexpr option_rule rules[] = {
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
     {"frames", 0, takes::value},       {"help", 'h', takes::nothing},
     {"version", 'V', takes::nothing},
+    {"border", 0, takes::nothing},
+    {"floating-bus", 0, takes::nothing},
 };
 
 parse_outcome bad(std::string &text, const std::string &why) {
@@ -113,6 +119,10 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
             return bad(text, "--joystick takes kempston, keys or none, not '" + value + "'"), false;
     } else if (name == "power-save") {
         out.power_save = true;
+    } else if (name == "border") {
+        out.border = true;
+    } else if (name == "floating-bus") {
+        out.floating_bus = true;
     } else if (name == "frames") {
         if (!number(value, 0, 100000000, n))
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
