@@ -11,6 +11,7 @@
 #include <allegro.h>
 
 #include "tape/tape.h"
+#include "ula/ula.h"
 #include "z80/z80.h"
 
 int32_t border_shown = 0;
@@ -45,7 +46,7 @@ constexpr int most_changes = tstates_per_frame / 11 + 1;
 colour_change changes[most_changes];
 int change_count = 0;
 uint8_t colour_at_start = 0;  // the colour as the frame began
-uint8_t colour_now = 0;       // the colour last written
+uint8_t colour_now = 0;       // the colour last written in this frame
 
 // The colours of the last frame run, and those the screen shows.
 uint8_t painted[framed_height][cells];
@@ -79,7 +80,8 @@ void paint_frame() {
 void beam_frame_start() {
     frame_clock = line_clock;
     change_count = 0;
-    colour_at_start = colour_now;
+    // From the ULA byte, which a loaded snapshot may have set.
+    colour_at_start = colour_now = uladat & 7;
 }
 
 int32_t frame_tstate() { return int32_t(tape_now() - frame_clock); }
