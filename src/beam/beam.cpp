@@ -52,6 +52,8 @@ uint8_t colour_now = 0;       // the colour last written in this frame
 uint8_t painted[framed_height][cells];
 uint8_t on_screen[framed_height][cells];
 bool whole_due = true;
+// A frame has started since the border was last drawn: there may be changes.
+bool frame_run = true;
 
 bool in_picture(int row, int cell) {
     return row >= border_above && row < border_above + 192 && cell >= side_cells && cell < cells - side_cells;
@@ -79,6 +81,7 @@ void paint_frame() {
 
 void beam_frame_start() {
     frame_clock = line_clock;
+    frame_run = true;
     change_count = 0;
     // From the ULA byte, which a loaded snapshot may have set.
     colour_at_start = colour_now = uladat & 7;
@@ -97,7 +100,10 @@ void redraw_border() { whole_due = true; }
 
 void draw_border(int s, int x, int y, bool whole) {
     whole |= whole_due;
+    // Without a frame run since, the border on the screen is the last frame's.
+    if (!whole && !frame_run) return;
     whole_due = false;
+    frame_run = false;
     paint_frame();
     acquire_screen();
     for (int row = 0; row < framed_height; ++row) {
