@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "beam/beam.h"
 #include "screen/screen.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -36,10 +38,11 @@ void idle_machine() {
 }
 
 // A memory screen the size of the window at the given scale.
-void window_at(int scale, bool dirty_squares) {
+void window_at(int scale, bool dirty_squares, bool border = false) {
     idle_machine();
+    border_shown = border;
     if (screen) destroy_bitmap(screen);
-    screen = create_bitmap(256 * scale, 192 * scale);
+    screen = create_bitmap(shown_width() * scale, shown_height() * scale);
     clear_bitmap(screen);
     clear_bitmap(emulated_screen);
     clear_bitmap(scaled_buffer);
@@ -103,5 +106,41 @@ void BM_RedrawOneCell(benchmark::State &state) {
     report(state);
 }
 BENCHMARK(BM_RedrawOneCell)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
+
+// The border shown and the ROM idle: each pass lays the frame's colour
+// changes (none) along the border and finds nothing to draw.
+void BM_RedrawIdleWithBorder(benchmark::State &state) {
+    window_at(int(state.range(0)), true, true);
+    for (auto _ : state) {
+        drawbuffer();
+        drawscr();
+    }
+    border_shown = 0;
+    report(state);
+}
+BENCHMARK(BM_RedrawIdleWithBorder)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
+
+// Loading stripes: a frame of 1000 border changes (a new colour every 70
+// T-states, moving from frame to frame) before each pass, so nearly every
+// border line is drawn again.
+void BM_RedrawLoadingStripes(benchmark::State &state) {
+    window_at(int(state.range(0)), true, true);
+    int shift = 0;
+    for (auto _ : state) {
+        line_clock = 0;
+        beam_frame_start();
+        line_clock = tstates_per_frame;
+        shift = (shift + 17) % 70;
+        for (int i = 0; i < 1000; ++i) {
+            cycles = tstates_per_frame - (shift + 70 * i);
+            writeula(uint8_t(i & 1 ? 1 : 6));
+        }
+        drawbuffer();
+        drawscr();
+    }
+    border_shown = 0;
+    report(state);
+}
+BENCHMARK(BM_RedrawLoadingStripes)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -7,12 +7,14 @@
 #include <string>
 
 #include "actions/actions.h"
+#include "beam/beam.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "log/log.h"
 #include "main/chooser.h"
 #include "main/saver.h"
 #include "main/deck.h"
+#include "main/menu.h"
 #include "main/shell.h"
 #include "main/window_icon.h"
 #include "options/options.h"
@@ -65,6 +67,9 @@ int main(int argc, char *argv[]) {
     // more (brenvik 2>&1 | head), a message must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
     soundon = options.sound ? 1 : 0;
+    // Both before the first window, whose size depends on the border.
+    border_shown = options.border ? 1 : 0;
+    floating_bus = options.floating_bus ? 1 : 0;
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();
@@ -95,7 +100,10 @@ int main(int argc, char *argv[]) {
     start_drop_target();
     start_joystick(options.joystick);
     // The right mouse button opens the menu; the pointer stays the desktop's.
-    if (install_mouse() >= 0) show_os_cursor(MOUSE_CURSOR_ARROW);
+    if (install_mouse() >= 0) {
+        show_os_cursor(MOUSE_CURSOR_ARROW);
+        watch_right_button();
+    }
     // What the settings were once the machine stood, to see what the user changes.
     program_options started = options;
     started.scale = display.scale;

@@ -3,6 +3,8 @@
 
 #include <allegro.h>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,10 +35,21 @@ const action *choose_from_menu() {
     return choice.entry >= 0 ? of_entry[std::size_t(choice.entry)] : nullptr;
 }
 
-bool right_button_clicked() {
-    static bool was_down = false;
-    const bool down = (mouse_b & 2) != 0;
-    const bool clicked = was_down && !down;
-    was_down = down;
-    return clicked;
+namespace {
+
+// Counted from Allegro's input thread: a quick click (down and up between two
+// passes) would be missed by looking at the button's state.
+std::atomic<int32_t> right_clicks{0};
+
+void count_right_click(int flags) {
+    if (flags & MOUSE_FLAG_RIGHT_UP) right_clicks.fetch_add(1);
 }
+
+}  // namespace
+
+void watch_right_button() {
+    right_clicks = 0;
+    mouse_callback = count_right_click;
+}
+
+bool right_button_clicked() { return right_clicks.exchange(0) > 0; }

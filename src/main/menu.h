@@ -7,5 +7,7 @@ struct action;
 // chosen there is loaded here, as if chosen with F1 (nullptr is returned).
 const action *choose_from_menu();
 
-// True once the right mouse button has been pressed and let go over the window.
+// Starts counting clicks of the right mouse button (Allegro's mouse is up).
+void watch_right_button();
+// True when the right mouse button has been let go over the window since the last call.
 bool right_button_clicked();

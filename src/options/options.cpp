@@ -43,6 +43,10 @@ constexpr option_rule rules[] = {
      "Tab are the Kempston joystick; none: port 0x1F\nreads 0"},
     {"save-on-exit", 0, takes::value, "FILE", false, "write a snapshot to FILE (.z80 or .sna) when quitting"},
     {"power-save", 0, takes::nothing, nullptr, true, "sleep between frames when there is nothing to do"},
+    {"border", 0, takes::nothing, nullptr, true,
+     "show the border (32 pixels at the sides, 24 above\nand below) with its stripes and effects"},
+    {"floating-bus", 0, takes::nothing, nullptr, true,
+     "odd ports other than 0x1F read the byte the ULA\nfetches for the picture at that moment (else 0)"},
     {"screenshot", 0, takes::value, "FILE", false, "run without pacing, write the picture as a PNG to\nFILE and exit"},
     {"frames", 0, takes::value, "N", false, "frames to run before --screenshot (default 100)"},
     {"no-config", 0, takes::nothing, nullptr, false,
@@ -108,6 +112,8 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         if (name == "no-sound") out.sound = !on;
         if (name == "power-save") out.power_save = on;
         if (name == "no-config") out.no_config = on;
+        if (name == "border") out.border = on;
+        if (name == "floating-bus") out.floating_bus = on;
     } else if (name == "rom" || name == "save-on-exit" || name == "screenshot") {
         if (value.empty()) return bad(text, "--" + name + " needs a file name"), false;
         (name == "rom" ? out.rom : name == "save-on-exit" ? out.save_on_exit : out.screenshot) = value;
@@ -165,6 +171,8 @@ std::string setting_value(const program_options &o, const std::string &name) {
     if (name == "no-sound") return yes_no(!o.sound);
     if (name == "power-save") return yes_no(o.power_save);
     if (name == "joystick") return joystick_names[int(o.joystick)];
+    if (name == "border") return yes_no(o.border);
+    if (name == "floating-bus") return yes_no(o.floating_bus);
     return "";
 }
 

@@ -26,6 +26,8 @@ struct program_options {
     joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|keys|none
     std::string save_on_exit;       // --save-on-exit FILE: snapshot written when the user quits
     bool power_save = false;        // --power-save: wait for the timer instead of spinning
+    bool border = false;            // --border: show the border around the picture
+    bool floating_bus = false;      // --floating-bus: odd ports read the ULA's picture fetch
     std::string screenshot;         // --screenshot FILE: run headless-fast, write a PNG, exit
     long frames = 100;              // --frames N: how many frames to run before --screenshot
     bool frames_given = false;      // --frames was on the command line

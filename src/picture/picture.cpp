@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "beam/beam.h"
 #include "files/files.h"
 #include "log/log.h"
 #include "screen/screen.h"
@@ -80,26 +81,28 @@ void toggle_power_saving() {
 
 namespace {
 
-// A copy of the picture as the screen shows it (without the full screen's
-// border), or none when there is no screen or no memory.
+// A copy of the picture as the screen shows it (with the Spectrum's border
+// when it is shown, without the full screen's black margin), or none when
+// there is no screen or no memory.
 BITMAP *copy_of_picture(std::string &reason) {
     if (!screen) {
         reason = "There is no picture to save.";
         return nullptr;
     }
     const int s = display.scale;
+    const int w = shown_width() * s, h = shown_height() * s;
     int xoff = 0, yoff = 0;
     if (display.fullscreen == 1) {
-        xoff = (SCREEN_W - 256 * s) / 2;
-        yoff = (SCREEN_H - 192 * s) / 2;
+        xoff = (SCREEN_W - w) / 2;
+        yoff = (SCREEN_H - h) / 2;
     }
-    BITMAP *copy = create_bitmap(256 * s, 192 * s);
+    BITMAP *copy = create_bitmap(w, h);
     if (!copy) {
         reason = "There is not enough memory for the picture.";
         return nullptr;
     }
     acquire_screen();
-    blit(screen, copy, xoff, yoff, 0, 0, 256 * s, 192 * s);
+    blit(screen, copy, xoff, yoff, 0, 0, w, h);
     release_screen();
     return copy;
 }

@@ -39,7 +39,8 @@ void toggle_power_saving();
 // ---- Screenshots ----
 
 // The picture as the window shows it (enlarged and smoothed at the current
-// scale, without the full screen's border) as a PNG at path, written
+// scale, with the Spectrum's border when it is shown, without the full
+// screen's black margin) as a PNG at path, written
 // atomically. Returns false with the reason.
 bool write_screenshot(const std::string &path, std::string &reason);
 // Writes the picture as a new brenvik-NNNN.png in the working directory,

@@ -83,6 +83,19 @@ bool read_text(const std::string &path, std::string &text, std::string &reason) 
     return true;
 }
 
+// Text: valid UTF-8 without NUL or other control bytes than tab, CR and LF.
+bool is_text(const std::string &s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = uint8_t(s[i]);
+        int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        if (more < 0 || (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) return false;
+        if (c >= 0x80 && c < 0xC2) return false;
+        for (++i; more > 0; --more, ++i)
+            if (i >= s.size() || (uint8_t(s[i]) & 0xC0) != 0x80) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string config_folder() { return folder_from("XDG_CONFIG_HOME", ".config"); }
@@ -111,6 +124,12 @@ void load_settings(program_options &out) {
     if (!read_text(path, text, reason)) {
         std::fprintf(stderr, "brenvik: %s cannot be read (%s); the defaults are used.\n", path.c_str(),
                      reason.c_str());
+        return;
+    }
+    // A file that is not text at all (a binary, a damaged disk block) is
+    // said once, not line by line.
+    if (!is_text(text)) {
+        std::fprintf(stderr, "brenvik: %s is not a text file of settings; it is ignored.\n", path.c_str());
         return;
     }
     std::vector<std::string> problems;

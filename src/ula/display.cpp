@@ -5,34 +5,37 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "beam/beam.h"
 #include "log/log.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
 
-// Full-screen resolution for each scale. A window is always 256s x 192s; the
-// full screen is the smallest common resolution that holds the picture.
+// Full-screen resolution for each scale. A window is always 256s x 192s (with
+// the border 320s x 240s); the full screen is the smallest common resolution
+// that holds it.
 const int fullscreen_width[6] = {0, 640, 640, 800, 1024, 1280};
 const int fullscreen_height[6] = {0, 480, 480, 600, 768, 1024};
 int (*set_mode)(int, int, int, int, int) = set_gfx_mode;
 
 namespace {
 
-constexpr int picture_width = 256;
-constexpr int picture_height = 192;
+// The full-screen mode of the table for scale n, by what is shown.
+int mode_width(int n) { return border_shown ? framed_fullscreen_width[n] : fullscreen_width[n]; }
+int mode_height(int n) { return border_shown ? framed_fullscreen_height[n] : fullscreen_height[n]; }
 
 // One attempt at a full-screen mode of the table, with its log line.
 bool try_fullscreen(int n) {
-    write_to_log("trying to set screen: %d x %d", fullscreen_width[n], fullscreen_height[n]);
-    return set_mode(GFX_AUTODETECT_FULLSCREEN, fullscreen_width[n], fullscreen_height[n], 0, 0) == 0;
+    write_to_log("trying to set screen: %d x %d", mode_width(n), mode_height(n));
+    return set_mode(GFX_AUTODETECT_FULLSCREEN, mode_width(n), mode_height(n), 0, 0) == 0;
 }
 
 // One attempt at a window for scale, falling back to the full-screen mode
 // for n. Only the window attempt is logged.
 bool try_window(int scale, int n) {
-    write_to_log("trying to set window size: %d x %d", picture_width * scale, picture_height * scale);
-    if (set_mode(GFX_AUTODETECT_WINDOWED, picture_width * scale, picture_height * scale, 0, 0) == 0)
+    write_to_log("trying to set window size: %d x %d", shown_width() * scale, shown_height() * scale);
+    if (set_mode(GFX_AUTODETECT_WINDOWED, shown_width() * scale, shown_height() * scale, 0, 0) == 0)
         return true;
-    return set_mode(GFX_AUTODETECT_FULLSCREEN, fullscreen_width[n], fullscreen_height[n], 0, 0) == 0;
+    return set_mode(GFX_AUTODETECT_FULLSCREEN, mode_width(n), mode_height(n), 0, 0) == 0;
 }
 
 void no_display(const char *why) {
@@ -44,7 +47,7 @@ void no_display(const char *why) {
 bool mode_already_set(int n, int scale, int fullscreen) {
     // The comparison is with the full-screen resolution even for a window, so
     // a window matches only at scale 4 (1024 x 768); other windows are set again.
-    return screen && screen->w == fullscreen_width[n] && screen->h == fullscreen_height[n] &&
+    return screen && screen->w == mode_width(n) && screen->h == mode_height(n) &&
            fullscreen == display.fullscreen && n == scale;
 }
 
@@ -56,8 +59,8 @@ bool initula() {
         return false;
     }
     // The first window is set directly and not logged (the log opens later).
-    if (set_mode(GFX_AUTODETECT_WINDOWED, picture_width, picture_height, 0, 0) != 0) {
-        no_display("a 256 x 192 window was refused");
+    if (set_mode(GFX_AUTODETECT_WINDOWED, shown_width(), shown_height(), 0, 0) != 0) {
+        no_display(border_shown ? "a 320 x 240 window was refused" : "a 256 x 192 window was refused");
         return false;
     }
     display.fullscreen = 0;
@@ -134,4 +137,7 @@ void flashint() { flashon.fetch_xor(1, std::memory_order_relaxed); }
 
 void clear_dsquares() { std::memset(dsquare, 0, sizeof dsquare); }
 
-void fill_dsquares() { std::memset(dsquare, 1, sizeof dsquare); }
+void fill_dsquares() {
+    std::memset(dsquare, 1, sizeof dsquare);
+    redraw_border();
+}

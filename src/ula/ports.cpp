@@ -7,6 +7,7 @@
 // while held. Several half-rows may be selected at once.
 #include "ula/ula.h"
 
+#include "beam/beam.h"
 #include "joystick/joystick.h"
 #include "tape/tape.h"
 #include "keys/keys.h"
@@ -78,5 +79,6 @@ int readula(uint16_t port) {
 
 void writeula(uint8_t value) {
     if (tape_recording && ((value ^ uladat) & 0x08)) tape_mic_edge();
+    border_write(value);
     uladat = value;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "beam/beam.h"
 #include "enlarge/enlarge.h"
 #include "screen/screen.h"
 #include "ula/ula.h"
@@ -106,17 +107,11 @@ void drawbuffer() {
     }
 }
 
-void drawscr() {
-    // Without a screen (every mode refused) there is nothing to present on.
-    if (!screen) return;
-    const int s = display.scale;
-    int xoff = 0, yoff = 0;
-    if (display.fullscreen == 1) {
-        // Centred on the larger full screen; SCREEN_W and SCREEN_H are 0 without a driver.
-        xoff = (SCREEN_W - 256 * s) / 2;
-        yoff = (SCREEN_H - 192 * s) / 2;
-    }
+namespace {
 
+// Presents the changed cells of the picture, or all of it, at scale s with
+// its top-left corner at (xoff, yoff) on the screen.
+void present_picture(int s, int xoff, int yoff) {
     if (!display.use_dsquares) {
         // The whole picture; the flags are left alone and pile up.
         if (s > 1) {
@@ -164,4 +159,23 @@ void drawscr() {
         const band &b = bands[i];
         present_area(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0, s, xoff, yoff);
     }
+}
+
+}  // namespace
+
+void drawscr() {
+    // Without a screen (every mode refused) there is nothing to present on.
+    if (!screen) return;
+    const int s = display.scale;
+    // The picture's place on the screen: inside the border when it is shown,
+    // the whole centred on the larger full screen (SCREEN_W and SCREEN_H are
+    // 0 without a driver).
+    int xoff = s * picture_left(), yoff = s * picture_top();
+    if (display.fullscreen == 1) {
+        xoff = (SCREEN_W - 256 * s) / 2;
+        yoff = (SCREEN_H - 192 * s) / 2;
+    }
+    // The border is enlarged plainly, apart from the picture's scaler.
+    if (border_shown) draw_border(s, xoff - s * border_side, yoff - s * border_above, !display.use_dsquares);
+    present_picture(s, xoff, yoff);
 }

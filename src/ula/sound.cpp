@@ -7,6 +7,7 @@
 
 #include <allegro/internal/aintern.h>  // _sound_installed
 
+#include "beam/beam.h"
 #include "tape/tape.h"
 #include "z80/z80.h"
 
@@ -32,6 +33,7 @@ void *(*stream_buffer_get)(AUDIOSTREAM *) = get_audio_stream_buffer;
 void (*stream_buffer_free)(AUDIOSTREAM *) = free_audio_stream_buffer;
 
 void pollline(int line) {
+    if (line == 0) beam_frame_start();
     // A playing tape is heard too: the EAR input shares the speaker's line.
     speakerstat[line] = (uladat & 0x18) | (deck.playing && deck.level ? 0x10 : 0);
     line_clock += tstates_per_line;  // the tape's T-state clock, at the end of this line

@@ -96,6 +96,9 @@ extern int (*set_mode)(int card, int w, int h, int v_w, int v_h);
 extern std::atomic<int32_t> flashon;  // 1: flashing cells show INK and PAPER exchanged
 void flashint();                      // timer callback, flips flashon
 void clear_dsquares();
+// Marks every cell and the border for redrawing: the next drawbuffer and
+// drawscr draw the whole picture afresh (after a new mode, a loaded snapshot
+// or any other change of the machine behind the renderer's back).
 void fill_dsquares();
 
 // ---- Renderer ----

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "beam/beam.h"
 #include "files/files.h"
 #include "screen/screen.h"
+#include "ula/ula.h"
 #include "z80/z80.h"
 #include "z80/z80_mem.h"
 
@@ -44,6 +46,7 @@ struct machine_image {
     pair saf, sbc, sde, shl;
     uint16_t sp, pc;
     int32_t iff1, iff2, im;
+    uint8_t border;         // the border colour, 0..7
     uint8_t mem[mem_size];  // Spectrum addresses 0x4000..0xFFFF
 };
 
@@ -70,18 +73,22 @@ void stage_from_machine() {
     staged.saf = saf, staged.sbc = sbc, staged.sde = sde, staged.shl = shl;
     staged.sp = sp, staged.pc = pc;
     staged.iff1 = iff1, staged.iff2 = iff2, staged.im = im;
+    staged.border = uladat & 7;
     std::memcpy(staged.mem, ram + mem_base, mem_size);
 }
 
 // Replaces the machine state with the staged image. Memory goes straight
 // into ram, marking no square: the caller repaints the whole picture. The
-// T-state budget, the interrupt request, the ULA byte and the ROM stay.
+// T-state budget, the interrupt request, the ULA byte and the ROM stay; only
+// while the border is shown does the ULA byte take the border colour, from
+// the next frame on.
 void commit_staged() {
     af = staged.af, bc = staged.bc, de = staged.de, hl = staged.hl;
     ix = staged.ix, iy = staged.iy, ir = staged.ir;
     saf = staged.saf, sbc = staged.sbc, sde = staged.sde, shl = staged.shl;
     sp = staged.sp, pc = staged.pc;
     iff1 = staged.iff1, iff2 = staged.iff2, im = staged.im;
+    if (border_shown) uladat = uint8_t((uladat & ~7) | staged.border);
     std::memcpy(ram + mem_base, staged.mem, mem_size);
 }
 
@@ -257,6 +264,7 @@ snapshot_result stage_z80(const uint8_t *data, std::size_t size, const std::stri
     staged.ir.by.hi = h[10];
     uint8_t flags = h[12] == 255 ? 1 : h[12];  // 255 comes from old writers and means 1
     staged.ir.by.lo = uint8_t((h[11] & 0x7F) | (flags & 1) << 7);
+    staged.border = (flags >> 1) & 7;
     staged.de.w = le16(h + 13);
     staged.sbc.w = le16(h + 15);
     staged.sde.w = le16(h + 17);
@@ -342,7 +350,7 @@ snapshot_result stage_sna(const uint8_t *data, std::size_t size, const std::stri
     staged.af.by.hi = h[22];
     staged.sp = le16(h + 23);
     staged.im = h[25];
-    // h[26], the border colour, has no effect: the border is not drawn.
+    staged.border = h[26] & 7;
     std::memcpy(staged.mem, data + sna_header, mem_size);
     return accepted();
 }

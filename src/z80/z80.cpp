@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "beam/beam.h"
 #include "files/files.h"
 #include "joystick/joystick.h"
 #include "ula/ula.h"
@@ -138,8 +139,9 @@ void resetz80() {
 uint8_t pull() { return rd8(sp++); }
 
 uint8_t z80in(uint16_t port) {
-    // Odd ports read 0, not 0xFF, except the Kempston joystick's.
-    if (port & 1) return (port & 0xFF) == kempston_port ? kempston : 0;
+    // Odd ports read 0, not 0xFF, except the Kempston joystick's; with the
+    // floating bus they read what the ULA is fetching.
+    if (port & 1) return (port & 0xFF) == kempston_port ? kempston : floating_bus ? floating_bus_byte() : 0;
     return uint8_t(readula(port));
 }
 

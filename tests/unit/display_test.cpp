@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "beam/beam.h"
 #include "fake_display.h"
 #include "log/log.h"
 #include "screen/screen.h"
@@ -192,6 +193,18 @@ TEST_F(Modes, ScalesOutsideOneToFiveAreKeptInRange) {
     EXPECT_EQ(display.scale, 5);
     EXPECT_TRUE(updatemode(0, 0));
     EXPECT_EQ(display.scale, 1);
+}
+
+TEST_F(Modes, WithTheBorderModesHoldTheFramedPicture) {
+    border_shown = 1;
+    running(1, W, 320, 240);
+    accepted_modes.insert({F, 1024, 768});
+    accepted_modes.insert({W, 640, 480});
+    EXPECT_TRUE(updatemode(4, 1));  // 1280 x 1024 refused: scale 3 in 1024 x 768
+    EXPECT_TRUE(updatemode(2, 0));
+    border_shown = 0;
+    EXPECT_EQ(calls_text(mode_calls), "full 1280x1024; full 1024x768; window 640x480; ");
+    EXPECT_EQ(display.scale, 2);
 }
 
 TEST(DirtySquares, FillAndClearCoverEveryCell) {

@@ -26,6 +26,8 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.joystick, b.joystick);
     EXPECT_EQ(a.save_on_exit, b.save_on_exit);
     EXPECT_EQ(a.power_save, b.power_save);
+    EXPECT_EQ(a.border, b.border);
+    EXPECT_EQ(a.floating_bus, b.floating_bus);
     EXPECT_EQ(a.screenshot, b.screenshot);
     EXPECT_EQ(a.frames, b.frames);
     EXPECT_EQ(a.frames_given, b.frames_given);
@@ -53,6 +55,7 @@ const std::vector<accepted> good = {
     {{"--save-on-exit", "out.z80"}, [](program_options &o) { o.save_on_exit = "out.z80"; }},
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
     {{"--power-save"}, [](program_options &o) { o.power_save = true; }},
+    {{"--border", "--fl"}, [](program_options &o) { o.border = true, o.floating_bus = true; }},
     {{"--screenshot", "s.png"}, [](program_options &o) { o.screenshot = "s.png"; }},
     {{"--screenshot=s.png", "--frames=0"},
      [](program_options &o) { o.screenshot = "s.png", o.frames = 0, o.frames_given = true; }},
@@ -154,7 +157,7 @@ TEST(Options, HelpAndVersionEndTheParse) {
     // The help names every option the parser takes.
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
                              "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--help",
-                             "--version"})
+                             "--version", "--border", "--floating-bus"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
 

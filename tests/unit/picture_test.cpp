@@ -1,6 +1,7 @@
 // The picture drawn from changed cells, frame after frame, against a whole
 // redraw of the same screen memory: they must agree pixel for pixel at every
-// scale, with fine dither on and off, in a window and centred full screen.
+// scale, with fine dither on and off, in a window and centred full screen,
+// without and with the border.
 #include <gtest/gtest.h>
 
 #include <allegro.h>
@@ -11,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "beam/beam.h"
 #include "fake_display.h"
 #include "rom_machine.h"
 #include "screen/screen.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -55,9 +58,10 @@ int differing_pixels(BITMAP *a, BITMAP *b) {
 struct setting {
     int scale;
     bool fine_dither, fullscreen;
+    bool border = false;
     std::string name() const {
         return "scale " + std::to_string(scale) + (fine_dither ? ", fine dither" : ", plain dither") +
-               (fullscreen ? ", full screen" : ", window");
+               (fullscreen ? ", full screen" : ", window") + (border ? ", border" : "");
     }
 };
 
@@ -79,6 +83,7 @@ protected:
         display.use_dsquares = 1;
         display.fine_dither = 1;
         display.fullscreen = 0;
+        border_shown = 0;
     }
 
     // Fresh bitmaps for a setting; every cell is marked, as after a mode change.
@@ -88,8 +93,11 @@ protected:
         display.scale = s.scale;
         display.fine_dither = s.fine_dither;
         display.fullscreen = s.fullscreen;
-        const int w = s.fullscreen ? fullscreen_width[s.scale] : 256 * s.scale;
-        const int h = s.fullscreen ? fullscreen_height[s.scale] : 192 * s.scale;
+        border_shown = s.border;
+        const int *full_w = s.border ? framed_fullscreen_width : fullscreen_width;
+        const int *full_h = s.border ? framed_fullscreen_height : fullscreen_height;
+        const int w = s.fullscreen ? full_w[s.scale] : shown_width() * s.scale;
+        const int h = s.fullscreen ? full_h[s.scale] : shown_height() * s.scale;
         if (s.fullscreen) fake_driver(w, h); else no_driver();
         changed = make_pictures(w, h);
         whole = make_pictures(w, h);
@@ -152,6 +160,50 @@ TEST_F(ChangedCells, RandomScreenWritesLookLikeAWholeRedraw) {
             if (wrong > worst) worst = wrong, frame_of_worst = frame;
         }
         EXPECT_EQ(worst, 0) << s.name() << ", first at frame " << frame_of_worst;
+    }
+}
+
+// The border changed at random T-states (none in some frames, a few in
+// most, hundreds in some, stripes that move), with a few screen writes a
+// frame: its changed segments and the picture's changed cells together look
+// like a whole redraw at every scale, in a window and full screen.
+TEST_F(ChangedCells, BorderChangesLookLikeAWholeRedraw) {
+    for (int scale = 1; scale <= 5; ++scale) {
+        for (bool full : {false, true}) {
+            const setting s{scale, true, full, true};
+            std::mt19937 rng(uint32_t(scale * 2 + full));
+            for (int a = 0x4000; a < 0x5B00; ++a) ram[a] = uint8_t(rng()) & (a < 0x5800 ? 0xFF : 0x7F);
+            start(s);
+            int worst = 0, frame_of_worst = -1;
+            for (int frame = 0; frame < 40; ++frame) {
+                line_clock = 0;
+                beam_frame_start();
+                line_clock = tstates_per_frame;
+                const int changes = frame % 5 == 0 ? 0 : int(rng() % (frame % 7 == 6 ? 400 : 6));
+                int32_t t = 0;
+                for (int i = 0; i < changes && t < tstates_per_frame; ++i) {
+                    t += int32_t(rng() % uint32_t(2 * tstates_per_frame / changes));
+                    cycles = tstates_per_frame - t;
+                    writeula(uint8_t(rng()));
+                }
+                for (int w = 0; w < 3; ++w) {
+                    const uint16_t at = uint16_t(0x4000 + rng() % 6144);
+                    ram[at] = uint8_t(rng());
+                    dsquare[dsquare_table[at - 0x4000]] = 1;
+                }
+                const int wrong = redraw_and_compare();
+                if (wrong > worst) worst = wrong, frame_of_worst = frame;
+            }
+            EXPECT_EQ(worst, 0) << s.name() << ", first at frame " << frame_of_worst;
+            int unpainted = 0;  // pixels of the window's border the border did not draw
+            for (int y = 0; y < whole.shown->h && !full; ++y)
+                for (int x = 0; x < whole.shown->w; ++x) {
+                    const bool picture = x >= border_side * scale && x < (border_side + 256) * scale &&
+                                         y >= border_above * scale && y < (border_above + 192) * scale;
+                    unpainted += !picture && whole.shown->line[y][x] == 0xEE;
+                }
+            EXPECT_EQ(unpainted, 0) << s.name();
+        }
     }
 }
 

@@ -39,6 +39,8 @@ e2e_own_x_server() {
 e2e_workdir() {
     E2E_DIR="$(mktemp -d /tmp/brenvik-e2e.XXXXXX)"
     cd "$E2E_DIR"
+    # The settings and the recent files of the test's own, never the user's.
+    export XDG_CONFIG_HOME="$E2E_DIR/config" XDG_DATA_HOME="$E2E_DIR/data"
     trap e2e_cleanup EXIT
 }
 
