@@ -63,7 +63,10 @@ int main(int argc, char *argv[]) {
     open_log("Logfile.txt");
     write_to_log("Setup.");
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
-    start_joystick(options.joystick);
+    pad_map map = empty_pad_map;
+    std::string why;  // the parser has checked the map already
+    if (!options.pad_map.empty()) parse_pad_map(options.pad_map, map, why);
+    start_joystick(options.joystick, map);
 
     // A snapshot or tape named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {

@@ -1,7 +1,11 @@
 // The command-line parser.
 #include "options/options.h"
 
+#include "joystick/joystick.h"
+
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,8 +26,12 @@ constexpr const char *option_list =
     "                         48.rom, not the OpenSE BASIC ROM)\n"
     "  --joystick MODE        kempston: a joystick or gamepad, when present, is a\n"
     "                         Kempston joystick (default); keys: the arrow keys and\n"
-    "                         Tab are the Kempston joystick; none: port 0x1F\n"
-    "                         reads 0\n"
+    "                         Tab are the Kempston joystick; sinclair1,\n"
+    "                         sinclair2, cursor: the joystick or gamepad, or\n"
+    "                         without one the arrow keys and Tab, press the keys\n"
+    "                         6-0, 1-5 or 5-8 and 0; none: port 0x1F reads 0\n"
+    "  --pad-map MAP          put pad inputs on Spectrum keys, e.g.\n"
+    "                         up=Q,down=A,left=O,right=P,fire=M,button2=ENTER\n"
     "  --save-on-exit FILE    write a snapshot to FILE (.z80 or .sna) when quitting\n"
     "  --power-save           sleep between frames when there is nothing to do\n"
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
@@ -68,7 +76,8 @@ constexpr option_rule rules[] = {
     {"no-sound", 0, takes::nothing},   {"rom", 0, takes::value},
     {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
-    {"frames", 0, takes::value},       {"help", 'h', takes::nothing},
+    {"frames", 0, takes::value},       {"pad-map", 0, takes::value},
+    {"help", 'h', takes::nothing},
     {"version", 'V', takes::nothing},
 };
 
@@ -103,14 +112,23 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         if (value.empty()) return bad(text, "--" + name + " needs a file name"), false;
         (name == "rom" ? out.rom : name == "save-on-exit" ? out.save_on_exit : out.screenshot) = value;
     } else if (name == "joystick") {
-        if (value == "kempston")
-            out.joystick = joystick_mode::kempston;
-        else if (value == "keys")
-            out.joystick = joystick_mode::keys;
-        else if (value == "none")
-            out.joystick = joystick_mode::none;
-        else
-            return bad(text, "--joystick takes kempston, keys or none, not '" + value + "'"), false;
+        static constexpr struct {
+            const char *name;
+            joystick_mode mode;
+        } modes[] = {{"kempston", joystick_mode::kempston}, {"sinclair1", joystick_mode::sinclair1},
+                     {"sinclair2", joystick_mode::sinclair2}, {"cursor", joystick_mode::cursor},
+                     {"keys", joystick_mode::keys},           {"none", joystick_mode::none}};
+        const auto *m = std::find_if(std::begin(modes), std::end(modes), [&](const auto &m) { return value == m.name; });
+        if (m == std::end(modes))
+            return bad(text, "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not '" + value +
+                                 "'"),
+                   false;
+        out.joystick = m->mode;
+    } else if (name == "pad-map") {
+        pad_map map;
+        std::string why;
+        if (!parse_pad_map(value, map, why)) return bad(text, "--pad-map: " + why), false;
+        out.pad_map = value;
     } else if (name == "power-save") {
         out.power_save = true;
     } else if (name == "frames") {

@@ -11,6 +11,9 @@
 
 enum class joystick_mode {
     kempston,  // a real joystick or gamepad, when one is present, drives port 0x1F
+    sinclair1, // a stick, or else the arrows and Tab, press 6 7 8 9 0 (left right down up fire)
+    sinclair2, // ... press 1 2 3 4 5 (left right down up fire)
+    cursor,    // ... press 5 8 6 7 0 (left right down up fire)
     keys,      // the arrow keys and a fire key drive port 0x1F instead of the digits 5 to 8
     none,      // no Kempston interface: port 0x1F reads 0
 };
@@ -20,7 +23,8 @@ struct program_options {
     bool fullscreen = false;        // --fullscreen
     bool sound = true;              // --no-sound turns it off
     std::string rom;                // --rom FILE: that ROM image only, instead of 48.rom or the default
-    joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|keys|none
+    joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|sinclair1|sinclair2|cursor|keys|none
+    std::string pad_map;            // --pad-map MAP: pad inputs on Spectrum keys ("up=Q,fire=M")
     std::string save_on_exit;       // --save-on-exit FILE: snapshot written when the user quits
     bool power_save = false;        // --power-save: wait for the timer instead of spinning
     std::string screenshot;         // --screenshot FILE: run headless-fast, write a PNG, exit

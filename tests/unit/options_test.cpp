@@ -24,6 +24,7 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.sound, b.sound);
     EXPECT_EQ(a.rom, b.rom);
     EXPECT_EQ(a.joystick, b.joystick);
+    EXPECT_EQ(a.pad_map, b.pad_map);
     EXPECT_EQ(a.save_on_exit, b.save_on_exit);
     EXPECT_EQ(a.power_save, b.power_save);
     EXPECT_EQ(a.screenshot, b.screenshot);
@@ -49,6 +50,10 @@ const std::vector<accepted> good = {
     {{"--rom", "-odd.rom"}, [](program_options &o) { o.rom = "-odd.rom"; }},
     {{"--joystick", "keys"}, [](program_options &o) { o.joystick = joystick_mode::keys; }},
     {{"--joystick=none"}, [](program_options &o) { o.joystick = joystick_mode::none; }},
+    {{"--joystick", "sinclair1"}, [](program_options &o) { o.joystick = joystick_mode::sinclair1; }},
+    {{"--joystick=sinclair2"}, [](program_options &o) { o.joystick = joystick_mode::sinclair2; }},
+    {{"--joystick=cursor"}, [](program_options &o) { o.joystick = joystick_mode::cursor; }},
+    {{"--pad-map", "fire=M,button2=ENTER"}, [](program_options &o) { o.pad_map = "fire=M,button2=ENTER"; }},
     {{"--joystick=keys", "--joystick", "kempston"}, [](program_options &) {}},
     {{"--save-on-exit", "out.z80"}, [](program_options &o) { o.save_on_exit = "out.z80"; }},
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
@@ -97,7 +102,8 @@ const std::vector<refused> bad = {
     {{"--scale", "-1"}, "not '-1'"},
     {{"--scale="}, "not ''"},
     {{"--scale"}, "--scale needs a value"},
-    {{"--joystick", "mouse"}, "--joystick takes kempston, keys or none, not 'mouse'"},
+    {{"--joystick", "mouse"}, "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not 'mouse'"},
+    {{"--pad-map", "up=QQ"}, "--pad-map: 'QQ' is not a Spectrum key"},
     {{"--joystick=Keys"}, "not 'Keys'"},
     {{"--rom", ""}, "--rom needs a file name"},
     {{"--rom"}, "--rom needs a value"},
@@ -153,7 +159,7 @@ TEST(Options, HelpAndVersionEndTheParse) {
     }
     // The help names every option the parser takes.
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
-                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--help",
+                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP", "--help",
                              "--version"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
