@@ -12,6 +12,7 @@
 #include "main/chooser.h"
 #include "main/saver.h"
 #include "main/deck.h"
+#include "main/pokes.h"
 #include "main/shell.h"
 #include "options/options.h"
 #include "platform/stop.h"
@@ -74,6 +75,7 @@ int main(int argc, char *argv[]) {
         fill_dsquares();
         tick.pending = 0;
     }
+    if (!start_pokes()) return 2;
 
     if (!options.screenshot.empty()) {
         exit_status = screenshot_after_frames(options.screenshot, options.frames);

@@ -2,6 +2,7 @@
 #include "options/options.h"
 
 #include "joystick/joystick.h"
+#include "pok/pok.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,6 +33,9 @@ constexpr const char *option_list =
     "                         6-0, 1-5 or 5-8 and 0; none: port 0x1F reads 0\n"
     "  --pad-map MAP          put pad inputs on Spectrum keys, e.g.\n"
     "                         up=Q,down=A,left=O,right=P,fire=M,button2=ENTER\n"
+    "  --pok FILE             apply every trainer of the .pok FILE at start\n"
+    "  --poke ADDRESS,VALUE   poke VALUE at ADDRESS (16384 to 65535) at start;\n"
+    "                         may be given more than once\n"
     "  --save-on-exit FILE    write a snapshot to FILE (.z80 or .sna) when quitting\n"
     "  --power-save           sleep between frames when there is nothing to do\n"
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
@@ -44,7 +48,7 @@ constexpr const char *option_list =
 constexpr const char *hot_keys =
     "\nHot keys:\n"
     "  Esc                    quit (the window's close button too)\n"
-    "  F1                     load a snapshot or tape\n"
+    "  F1                     load a snapshot or tape, or open a .pok\n"
     "  F2                     save a snapshot (.z80 or .sna)\n"
     "  F3                     redraw only the changed squares, or everything\n"
     "  F4                     window or full screen\n"
@@ -77,6 +81,7 @@ constexpr option_rule rules[] = {
     {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
     {"frames", 0, takes::value},       {"pad-map", 0, takes::value},
+    {"pok", 0, takes::value},          {"poke", 0, takes::value},
     {"help", 'h', takes::nothing},
     {"version", 'V', takes::nothing},
 };
@@ -108,9 +113,19 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         out.fullscreen = true;
     } else if (name == "no-sound") {
         out.sound = false;
-    } else if (name == "rom" || name == "save-on-exit" || name == "screenshot") {
+    } else if (name == "rom" || name == "save-on-exit" || name == "screenshot" || name == "pok") {
         if (value.empty()) return bad(text, "--" + name + " needs a file name"), false;
-        (name == "rom" ? out.rom : name == "save-on-exit" ? out.save_on_exit : out.screenshot) = value;
+        (name == "rom"            ? out.rom
+         : name == "save-on-exit" ? out.save_on_exit
+         : name == "pok"          ? out.pok
+                                  : out.screenshot) = value;
+    } else if (name == "poke") {
+        start_poke p{};
+        if (!parse_poke(value, p.address, p.value))
+            return bad(text, "--poke takes ADDRESS,VALUE (address 16384 to 65535, value 0 to 255), not '" + value +
+                                 "'"),
+                   false;
+        out.pokes.push_back(p);
     } else if (name == "joystick") {
         static constexpr struct {
             const char *name;

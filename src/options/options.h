@@ -7,7 +7,9 @@
 // behaviour without any option.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum class joystick_mode {
     kempston,  // a real joystick or gamepad, when one is present, drives port 0x1F
@@ -16,6 +18,12 @@ enum class joystick_mode {
     cursor,    // ... press 5 8 6 7 0 (left right down up fire)
     keys,      // the arrow keys and a fire key drive port 0x1F instead of the digits 5 to 8
     none,      // no Kempston interface: port 0x1F reads 0
+};
+
+// One --poke ADDRESS,VALUE.
+struct start_poke {
+    uint16_t address;
+    uint8_t value;
 };
 
 struct program_options {
@@ -30,6 +38,9 @@ struct program_options {
     std::string screenshot;         // --screenshot FILE: run headless-fast, write a PNG, exit
     long frames = 100;              // --frames N: how many frames to run before --screenshot
     bool frames_given = false;      // --frames was on the command line
+    std::string pok;                // --pok FILE: apply all of its trainers at start
+    std::vector<start_poke> pokes;  // --poke ADDRESS,VALUE (repeatable): poked at start
+    std::string type;               // --type TEXT: typed once the ROM is ready
     std::string file;               // the snapshot or tape to load after start-up
 };
 

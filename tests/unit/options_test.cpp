@@ -25,6 +25,12 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.rom, b.rom);
     EXPECT_EQ(a.joystick, b.joystick);
     EXPECT_EQ(a.pad_map, b.pad_map);
+    EXPECT_EQ(a.pok, b.pok);
+    ASSERT_EQ(a.pokes.size(), b.pokes.size());
+    for (std::size_t i = 0; i < a.pokes.size(); ++i) {
+        EXPECT_EQ(a.pokes[i].address, b.pokes[i].address);
+        EXPECT_EQ(a.pokes[i].value, b.pokes[i].value);
+    }
     EXPECT_EQ(a.save_on_exit, b.save_on_exit);
     EXPECT_EQ(a.power_save, b.power_save);
     EXPECT_EQ(a.screenshot, b.screenshot);
@@ -54,6 +60,9 @@ const std::vector<accepted> good = {
     {{"--joystick=sinclair2"}, [](program_options &o) { o.joystick = joystick_mode::sinclair2; }},
     {{"--joystick=cursor"}, [](program_options &o) { o.joystick = joystick_mode::cursor; }},
     {{"--pad-map", "fire=M,button2=ENTER"}, [](program_options &o) { o.pad_map = "fire=M,button2=ENTER"; }},
+    {{"--pok", "game.pok"}, [](program_options &o) { o.pok = "game.pok"; }},
+    {{"--poke", "40000,0", "--poke=0xC000,201"},
+     [](program_options &o) { o.pokes = {{40000, 0}, {0xC000, 201}}; }},
     {{"--joystick=keys", "--joystick", "kempston"}, [](program_options &) {}},
     {{"--save-on-exit", "out.z80"}, [](program_options &o) { o.save_on_exit = "out.z80"; }},
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
@@ -104,6 +113,8 @@ const std::vector<refused> bad = {
     {{"--scale"}, "--scale needs a value"},
     {{"--joystick", "mouse"}, "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not 'mouse'"},
     {{"--pad-map", "up=QQ"}, "--pad-map: 'QQ' is not a Spectrum key"},
+    {{"--pok="}, "--pok needs a file name"},
+    {{"--poke", "100,1"}, "--poke takes ADDRESS,VALUE (address 16384 to 65535, value 0 to 255), not '100,1'"},
     {{"--joystick=Keys"}, "not 'Keys'"},
     {{"--rom", ""}, "--rom needs a file name"},
     {{"--rom"}, "--rom needs a value"},
@@ -159,7 +170,7 @@ TEST(Options, HelpAndVersionEndTheParse) {
     }
     // The help names every option the parser takes.
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
-                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP", "--help",
+                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP", "--pok FILE", "--poke ADDRESS,VALUE", "--help",
                              "--version"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
