@@ -12,6 +12,7 @@
 #include "main/chooser.h"
 #include "main/saver.h"
 #include "main/deck.h"
+#include "main/paste.h"
 #include "main/pokes.h"
 #include "main/shell.h"
 #include "options/options.h"
@@ -76,6 +77,7 @@ int main(int argc, char *argv[]) {
         tick.pending = 0;
     }
     if (!start_pokes()) return 2;
+    if (!options.type.empty()) type_given_text();
 
     if (!options.screenshot.empty()) {
         exit_status = screenshot_after_frames(options.screenshot, options.frames);

@@ -3,6 +3,7 @@
 
 #include "joystick/joystick.h"
 #include "pok/pok.h"
+#include "tape/tape.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -36,6 +37,8 @@ constexpr const char *option_list =
     "  --pok FILE             apply every trainer of the .pok FILE at start\n"
     "  --poke ADDRESS,VALUE   poke VALUE at ADDRESS (16384 to 65535) at start;\n"
     "                         may be given more than once\n"
+    "  --type TEXT            type TEXT into the Spectrum once the ROM is ready\n"
+    "                         (a line break is ENTER); any key stops it\n"
     "  --save-on-exit FILE    write a snapshot to FILE (.z80 or .sna) when quitting\n"
     "  --power-save           sleep between frames when there is nothing to do\n"
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
@@ -82,6 +85,7 @@ constexpr option_rule rules[] = {
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
     {"frames", 0, takes::value},       {"pad-map", 0, takes::value},
     {"pok", 0, takes::value},          {"poke", 0, takes::value},
+    {"type", 0, takes::value},
     {"help", 'h', takes::nothing},
     {"version", 'V', takes::nothing},
 };
@@ -144,6 +148,9 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         std::string why;
         if (!parse_pad_map(value, map, why)) return bad(text, "--pad-map: " + why), false;
         out.pad_map = value;
+    } else if (name == "type") {
+        if (value.empty()) return bad(text, "--type needs the text to type"), false;
+        out.type = value;
     } else if (name == "power-save") {
         out.power_save = true;
     } else if (name == "frames") {
@@ -229,6 +236,8 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
         if (!apply(*found, value, parsed, text)) return parse_outcome::bad;
     }
     if (parsed.frames_given && parsed.screenshot.empty()) return bad(text, "--frames goes with --screenshot FILE");
+    // A tape types LOAD "" itself.
+    if (!parsed.type.empty() && is_tape_name(parsed.file)) return bad(text, "--type cannot go with a tape");
     out = parsed;
     return parse_outcome::run;
 }

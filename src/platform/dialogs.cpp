@@ -313,3 +313,12 @@ void choose_checks(const std::string &title, const std::string &heading, const s
     gtk_widget_destroy(dialog);
     settle();
 }
+
+bool clipboard_text(std::string &text) {
+    if (!gtk_ready()) return false;
+    gchar *got = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    if (!got) return false;
+    text = got;
+    g_free(got);
+    return true;
+}

@@ -43,3 +43,6 @@ struct check_row {
 };
 void choose_checks(const std::string &title, const std::string &heading, const std::vector<check_row> &rows,
                    const std::function<bool(std::size_t row, bool on)> &toggled);
+
+// The desktop clipboard's text (UTF-8); false when it holds none.
+bool clipboard_text(std::string &text);

@@ -26,6 +26,7 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.joystick, b.joystick);
     EXPECT_EQ(a.pad_map, b.pad_map);
     EXPECT_EQ(a.pok, b.pok);
+    EXPECT_EQ(a.type, b.type);
     ASSERT_EQ(a.pokes.size(), b.pokes.size());
     for (std::size_t i = 0; i < a.pokes.size(); ++i) {
         EXPECT_EQ(a.pokes[i].address, b.pokes[i].address);
@@ -61,6 +62,7 @@ const std::vector<accepted> good = {
     {{"--joystick=cursor"}, [](program_options &o) { o.joystick = joystick_mode::cursor; }},
     {{"--pad-map", "fire=M,button2=ENTER"}, [](program_options &o) { o.pad_map = "fire=M,button2=ENTER"; }},
     {{"--pok", "game.pok"}, [](program_options &o) { o.pok = "game.pok"; }},
+    {{"--type", "10 PRINT 1\n", "g.z80"}, [](program_options &o) { o.type = "10 PRINT 1\n", o.file = "g.z80"; }},
     {{"--poke", "40000,0", "--poke=0xC000,201"},
      [](program_options &o) { o.pokes = {{40000, 0}, {0xC000, 201}}; }},
     {{"--joystick=keys", "--joystick", "kempston"}, [](program_options &) {}},
@@ -114,6 +116,8 @@ const std::vector<refused> bad = {
     {{"--joystick", "mouse"}, "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not 'mouse'"},
     {{"--pad-map", "up=QQ"}, "--pad-map: 'QQ' is not a Spectrum key"},
     {{"--pok="}, "--pok needs a file name"},
+    {{"--type="}, "--type needs the text to type"},
+    {{"--type", "run", "game.tzx"}, "--type cannot go with a tape"},
     {{"--poke", "100,1"}, "--poke takes ADDRESS,VALUE (address 16384 to 65535, value 0 to 255), not '100,1'"},
     {{"--joystick=Keys"}, "not 'Keys'"},
     {{"--rom", ""}, "--rom needs a file name"},
@@ -170,7 +174,7 @@ TEST(Options, HelpAndVersionEndTheParse) {
     }
     // The help names every option the parser takes.
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
-                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP", "--pok FILE", "--poke ADDRESS,VALUE", "--help",
+                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP", "--pok FILE", "--poke ADDRESS,VALUE", "--type TEXT", "--help",
                              "--version"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
