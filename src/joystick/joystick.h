@@ -37,8 +37,12 @@ extern uint8_t kempston;
 struct pad_map {
     matrix_key keys[pad_inputs];
 };
-constexpr pad_map empty_pad_map{{{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1},
-                                 {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}}};
+constexpr pad_map no_keys_for_pad() {
+    pad_map m{};
+    for (matrix_key &k : m.keys) k = no_matrix_key;
+    return m;
+}
+constexpr pad_map empty_pad_map = no_keys_for_pad();
 
 // Reads "up=Q,down=A,fire=M,button2=ENTER" (inputs up, down, left, right,
 // fire, button2 .. button12; keys A..Z, 0..9, ENTER, SPACE, CAPS, SYMBOL, in

@@ -22,8 +22,10 @@ constexpr matrix_key caps_shift{0, 0};
 constexpr matrix_key enter_key{6, 0};
 
 // The key of each letter, digit and space, by half-row and bit.
+// CAPS SHIFT, ENTER and SYMBOL SHIFT stand as NUL: no character types them.
 matrix_key plain_key(int c) {
-    static constexpr const char *rows[8] = {"\1zxcv", "asdfg", "qwert", "12345", "09876", "poiuy", "\1lkjh", " \1mnb"};
+    static constexpr const char *rows[8] = {"\0zxcv", "asdfg", "qwert", "12345", "09876", "poiuy", "\0lkjh", " \0mnb"};
+    if (c <= 0) return no_matrix_key;
     for (int8_t r = 0; r < 8; ++r)
         for (int8_t b = 0; b < 5; ++b)
             if (rows[r][b] == c) return {r, b};
@@ -106,7 +108,7 @@ struct typer {
         if (ch == '\n') return press(enter_key, no_matrix_key, enter_gap);
         if (ch < 0x80 && std::isupper(ch)) return press(caps_shift, plain_key(std::tolower(ch)));
         const matrix_key k = plain_key(ch);
-        if (ch > 0 && k.half_row >= 0) return press(k);
+        if (k.half_row >= 0) return press(k);
         const matrix_key s = symbol_key(ch);
         if (s.half_row >= 0) return press(symbol_shift_key, s);
         for (const e_char &e : e_chars)

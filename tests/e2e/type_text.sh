@@ -32,14 +32,14 @@ wait_for_line '^ *10 ' 60 || fail_showing "the line was not typed"
 note "a character the Spectrum has not is named once"
 stop_machine
 
-# A long text, stopped by a key: the rest is not typed.
-start_typed stopped --type "10 rem $(printf 'a%.0s' $(seq 400))"
+# A text far too long to be typed in the time the test takes, stopped by a
+# key: the rest is not typed.
+start_typed stopped --type "10 rem $(printf 'a%.0s' $(seq 6000))"
 wait_for_line '^10 rem a' 60 || fail_showing "the typing did not start"
 tap space
 sleep 2
 before=$(screen_lines)
 sleep 2
 [ "$(screen_lines)" = "$before" ] || fail_showing "the typing went on after a key was pressed"
-[ "$(tr -cd a <<<"$before" | wc -c)" -lt 300 ] || fail_showing "the typing ran to its end"
 note "a key stops the typing"
 stop_machine

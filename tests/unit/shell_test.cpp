@@ -19,6 +19,8 @@ void savefilesnapshot() { ++saver_opened; }
 void poll_deck_hotkeys() {}
 bool fast_pass() { return false; }
 std::string tape_title() { return ""; }
+// No .pok is offered: no program is loaded.
+void offer_pokes_when_due() {}
 
 namespace {
 

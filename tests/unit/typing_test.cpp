@@ -36,7 +36,7 @@ TEST(Typing, KeysForText) {
         {"load \"\"\n", true, "l o a d SP SS+p SS+p EN", ""},
         {"10 print A;\r\n", true, "1 0 SP p r i n t SP CS+a SS+o EN", ""},
         {"x\ry", true, "x EN y", ""},
-        {"caf\xc3\xa9\t\xc3\xa9!", true, "c a f SS+1", "\xc3\xa9\t"},
+        {"caf\xc3\xa9\t\xc3\xa9!\x01", true, "c a f SS+1", "\xc3\xa9\t\x01"},
         {"[\xc2\xa3]", true, "CS+SS SS+y SS+x CS+SS SS+u", ""},
         // Keywords as keys: the K cursor at the start of a statement.
         {"load \"\"\n", false, "j SS+p SS+p EN", ""},

@@ -1,13 +1,14 @@
 ; A cursor moved by the keys 6 to 0, as a game reads a Sinclair joystick
 ; (port 1): 6 left, 7 right, 8 down, 9 up, each press one cell; 0 (fire)
-; turns the '*' into '#' and back. Runs with interrupts off, so the ROM
-; stays out; the ROM's character set draws the cursor.
+; turns the '*' into '#' and back. The cursor is drawn on every pass from
+; the byte 'char', so a poke there shows at once. Runs with interrupts off,
+; so the ROM stays out; the ROM's character set draws the cursor.
         org 8000h
 font    equ 3D00h               ; the ROM's character set, from the space on
 
         di
-        call draw
-loop:   ld a,0EFh
+loop:   call draw
+        ld a,0EFh
         in a,(0FEh)
         cpl
         and 1Fh
@@ -56,8 +57,7 @@ notu:   bit 0,b                 ; 0: fire
         ld a,(char)
         xor 09h                 ; '*' (2Ah) and '#' (23h)
         ld (char),a
-notf:   call draw
-        jr loop
+notf:   jr loop
 
 draw:   ld a,(char)
 ; Character A at (row, col), all eight pixel lines.
