@@ -59,6 +59,8 @@ void action_fine_dither(int);
 void action_frame_rate(int);
 void action_sound(int);
 void action_menu(int);
+void action_pokes(int);
+void action_paste(int);
 // The on/off states the menu shows.
 bool is_paused();
 bool is_power_saving();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "main/deck.h"
+#include "main/pokes.h"
 #include "platform/dialogs.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
@@ -13,19 +14,31 @@
 
 namespace {
 
+bool is_pok_name(const std::string &path) {
+    const std::size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.') return false;
+    std::string ext = path.substr(dot + 1);
+    for (char &c : ext) c = char(c | 0x20);
+    return ext == "pok";
+}
+
 // Loads the file with the loader its extension picks and reports a rejected
-// file in a message box. The machine changes only when the file is accepted.
+// file in a message box. The machine changes only when the file is accepted;
+// the program loaded then goes first in the recent files, and a .pok beside
+// it is offered.
 bool load(const std::string &path, std::size_t extension) {
     bool ok = false;
     if (is_tape_name(path)) {
-        ok = open_tape_path(path);
+        ok = open_tape_path(path) && deck.name == path;
     } else {
         snapshot_result result = opensnapshot(path, extension);
         ok = result.ok;
         if (!ok) message_box(result.text, result.caption);
     }
-    if (ok) remember_recent_file(path);
-    return ok;
+    if (!ok) return false;
+    remember_recent_file(path);
+    program_loaded(path);
+    return true;
 }
 
 }  // namespace
@@ -35,11 +48,17 @@ void openfilesna() {
     if (soundon) stop_sound_stream();
     std::string path;
     std::size_t extension = 0;
-    if (choose_snapshot(path, extension)) load(path, extension);
+    const bool chosen = choose_snapshot(path, extension);
+    if (chosen && !is_pok_name(path)) load(path, extension);
     if (soundon) start_sound_stream();
+    if (chosen && is_pok_name(path)) open_pok_path(path);
 }
 
 bool load_file_path(const std::string &path) {
+    if (is_pok_name(path)) {
+        open_pok_path(path);
+        return true;
+    }
     if (soundon) stop_sound_stream();
     const bool ok = load(path, snapshot_extension(path));
     if (soundon) start_sound_stream();

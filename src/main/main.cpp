@@ -15,6 +15,8 @@
 #include "main/saver.h"
 #include "main/deck.h"
 #include "main/menu.h"
+#include "main/paste.h"
+#include "main/pokes.h"
 #include "main/shell.h"
 #include "main/window_icon.h"
 #include "options/options.h"
@@ -98,7 +100,6 @@ int main(int argc, char *argv[]) {
     write_to_log("Setup.");
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
     start_drop_target();
-    start_joystick(options.joystick);
     // The right mouse button opens the menu; the pointer stays the desktop's.
     if (install_mouse() >= 0) {
         show_os_cursor(MOUSE_CURSOR_ARROW);
@@ -110,6 +111,10 @@ int main(int argc, char *argv[]) {
     started.fullscreen = display.fullscreen;
     started.sound = soundon;
     started.power_save = options.power_save;
+    pad_map map = empty_pad_map;
+    std::string why;  // the parser has checked the map already
+    if (!options.pad_map.empty()) parse_pad_map(options.pad_map, map, why);
+    start_joystick(options.joystick, map);
 
     // A snapshot or tape named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {
@@ -117,6 +122,8 @@ int main(int argc, char *argv[]) {
         fill_dsquares();
         tick.pending = 0;
     }
+    if (!start_pokes()) return 2;
+    if (!options.type.empty()) type_given_text();
 
     if (!options.screenshot.empty()) {
         exit_status = screenshot_after_frames(options.screenshot, options.frames);

@@ -13,6 +13,7 @@
 #include "keys/keys.h"
 #include "main/chooser.h"
 #include "main/dropped.h"
+#include "main/pokes.h"
 #include "main/saver.h"
 #include "picture/picture.h"
 #include "main/deck.h"
@@ -248,6 +249,7 @@ void run_pass() {
     power_idle(tick.pending);
     update_title();
     poll_hotkeys();
+    offer_pokes_when_due();
     if (fast_pass()) return;
     // Every owed frame runs back to back before the next redraw. Each one
     // sees the keys as they stood at its own moment; the joystick is read

@@ -2,9 +2,13 @@
 #include "options/options.h"
 
 #include "actions/actions.h"
+#include "joystick/joystick.h"
+#include "pok/pok.h"
+#include "tape/tape.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 
@@ -40,7 +44,15 @@ constexpr option_rule rules[] = {
      "use this 16384-byte ROM image and no other (not\n48.rom, not the OpenSE BASIC ROM)"},
     {"joystick", 0, takes::value, "MODE", true,
      "kempston: a joystick or gamepad, when present, is a\nKempston joystick (default); keys: the arrow keys and\n"
-     "Tab are the Kempston joystick; none: port 0x1F\nreads 0"},
+     "Tab are the Kempston joystick; sinclair1,\nsinclair2, cursor: the joystick or gamepad, or\n"
+     "without one the arrow keys and Tab, press the keys\n6-0, 1-5 or 5-8 and 0; none: port 0x1F reads 0"},
+    {"pad-map", 0, takes::value, "MAP", true,
+     "put pad inputs on Spectrum keys, e.g.\nup=Q,down=A,left=O,right=P,fire=M,button2=ENTER"},
+    {"pok", 0, takes::value, "FILE", false, "apply every trainer of the .pok FILE at start"},
+    {"poke", 0, takes::value, "ADDRESS,VALUE", false,
+     "poke VALUE at ADDRESS (16384 to 65535) at start;\nmay be given more than once"},
+    {"type", 0, takes::value, "TEXT", false,
+     "type TEXT into the Spectrum once the ROM is ready\n(a line break is ENTER); any key stops it"},
     {"save-on-exit", 0, takes::value, "FILE", false, "write a snapshot to FILE (.z80 or .sna) when quitting"},
     {"power-save", 0, takes::nothing, nullptr, true, "sleep between frames when there is nothing to do"},
     {"border", 0, takes::nothing, nullptr, true,
@@ -114,15 +126,35 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         if (name == "no-config") out.no_config = on;
         if (name == "border") out.border = on;
         if (name == "floating-bus") out.floating_bus = on;
-    } else if (name == "rom" || name == "save-on-exit" || name == "screenshot") {
+    } else if (name == "rom" || name == "save-on-exit" || name == "screenshot" || name == "pok") {
         if (value.empty()) return bad(text, "--" + name + " needs a file name"), false;
-        (name == "rom" ? out.rom : name == "save-on-exit" ? out.save_on_exit : out.screenshot) = value;
+        (name == "rom"            ? out.rom
+         : name == "save-on-exit" ? out.save_on_exit
+         : name == "pok"          ? out.pok
+                                  : out.screenshot) = value;
+    } else if (name == "poke") {
+        start_poke p{};
+        if (!parse_poke(value, p.address, p.value))
+            return bad(text, "--poke takes ADDRESS,VALUE (address 16384 to 65535, value 0 to 255), not '" + value +
+                                 "'"),
+                   false;
+        out.pokes.push_back(p);
     } else if (name == "joystick") {
         int m = 0;
         while (m < joystick_mode_count && value != joystick_names[m]) ++m;
         if (m == joystick_mode_count)
-            return bad(text, "--joystick takes kempston, keys or none, not '" + value + "'"), false;
+            return bad(text, "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not '" + value +
+                                 "'"),
+                   false;
         out.joystick = joystick_mode(m);
+    } else if (name == "pad-map") {
+        pad_map map;
+        std::string why;
+        if (!parse_pad_map(value, map, why)) return bad(text, "--pad-map: " + why), false;
+        out.pad_map = value;
+    } else if (name == "type") {
+        if (value.empty()) return bad(text, "--type needs the text to type"), false;
+        out.type = value;
     } else if (name == "frames") {
         if (!number(value, 0, 100000000, n))
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
@@ -171,6 +203,7 @@ std::string setting_value(const program_options &o, const std::string &name) {
     if (name == "no-sound") return yes_no(!o.sound);
     if (name == "power-save") return yes_no(o.power_save);
     if (name == "joystick") return joystick_names[int(o.joystick)];
+    if (name == "pad-map") return o.pad_map;
     if (name == "border") return yes_no(o.border);
     if (name == "floating-bus") return yes_no(o.floating_bus);
     return "";
@@ -243,6 +276,8 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
         if (!apply(*found, value, parsed, text)) return parse_outcome::bad;
     }
     if (parsed.frames_given && parsed.screenshot.empty()) return bad(text, "--frames goes with --screenshot FILE");
+    // A tape types LOAD "" itself.
+    if (!parsed.type.empty() && is_tape_name(parsed.file)) return bad(text, "--type cannot go with a tape");
     out = parsed;
     return parse_outcome::run;
 }

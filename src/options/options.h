@@ -7,23 +7,35 @@
 // behaviour without any option.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum class joystick_mode {
     kempston,  // a real joystick or gamepad, when one is present, drives port 0x1F
+    sinclair1, // a stick, or else the arrows and Tab, press 6 7 8 9 0 (left right down up fire)
+    sinclair2, // ... press 1 2 3 4 5 (left right down up fire)
+    cursor,    // ... press 5 8 6 7 0 (left right down up fire)
     keys,      // the arrow keys and a fire key drive port 0x1F instead of the digits 5 to 8
     none,      // no Kempston interface: port 0x1F reads 0
 };
 // The modes by their names on the command line, in the order above.
-constexpr const char *joystick_names[] = {"kempston", "keys", "none"};
-constexpr int joystick_mode_count = 3;
+constexpr const char *joystick_names[] = {"kempston", "sinclair1", "sinclair2", "cursor", "keys", "none"};
+constexpr int joystick_mode_count = 6;
+
+// One --poke ADDRESS,VALUE.
+struct start_poke {
+    uint16_t address;
+    uint8_t value;
+};
 
 struct program_options {
     int scale = 1;                  // --scale N: enlargement factor 1..5
     bool fullscreen = false;        // --fullscreen
     bool sound = true;              // --no-sound turns it off
     std::string rom;                // --rom FILE: that ROM image only, instead of 48.rom or the default
-    joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|keys|none
+    joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|sinclair1|sinclair2|cursor|keys|none
+    std::string pad_map;            // --pad-map MAP: pad inputs on Spectrum keys ("up=Q,fire=M")
     std::string save_on_exit;       // --save-on-exit FILE: snapshot written when the user quits
     bool power_save = false;        // --power-save: wait for the timer instead of spinning
     bool border = false;            // --border: show the border around the picture
@@ -32,6 +44,9 @@ struct program_options {
     long frames = 100;              // --frames N: how many frames to run before --screenshot
     bool frames_given = false;      // --frames was on the command line
     bool no_config = false;         // --no-config: no settings file read or written
+    std::string pok;                // --pok FILE: apply all of its trainers at start
+    std::vector<start_poke> pokes;  // --poke ADDRESS,VALUE (repeatable): poked at start
+    std::string type;               // --type TEXT: typed once the ROM is ready
     std::string file;               // the snapshot or tape to load after start-up
 };
 

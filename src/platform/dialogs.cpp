@@ -108,8 +108,8 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     // Patterns are matched case-sensitively, so each letter admits both cases.
-    add_filter(chooser, "Snapshot or tape (*.sna/*.z80/*.tap/*.tzx)",
-               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]"});
+    add_filter(chooser, "Snapshot, tape or POKEs (*.sna/*.z80/*.tap/*.tzx/*.pok)",
+               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]", "*.[pP][oO][kK]"});
 
     bool chosen = false;
     // In open mode the chooser accepts only files that exist; a name typed in
@@ -198,4 +198,114 @@ save_answer ask_save_discard(const std::string &text, const std::string &caption
     if (response == GTK_RESPONSE_ACCEPT) return save_answer::save;
     if (response == GTK_RESPONSE_REJECT) return save_answer::discard;
     return save_answer::cancel;
+}
+
+bool ask_yes_no(const std::string &text, const std::string &caption) {
+    std::fprintf(stderr, "brenvik: %s: %s\n", caption.c_str(), text.c_str());
+    if (!gtk_ready()) return false;
+    GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO,
+                                            "%s", fitted_for_box(text).c_str());
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_YES);
+    gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    in_front(box);
+    const gint response = run_dialog(box);
+    gtk_widget_destroy(box);
+    settle_gtk();
+    return response == GTK_RESPONSE_YES;
+}
+
+bool ask_number(const std::string &text, const std::string &caption, int low, int high, int &value) {
+    if (!gtk_ready()) return false;
+    GtkWidget *dialog = gtk_dialog_new_with_buttons(caption.c_str(), nullptr, GTK_DIALOG_MODAL, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkWidget *area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+    gtk_container_set_border_width(GTK_CONTAINER(area), 12);
+    gtk_box_set_spacing(GTK_BOX(area), 8);
+    gtk_container_add(GTK_CONTAINER(area), gtk_label_new(fitted_for_box(text).c_str()));
+    GtkWidget *spin = gtk_spin_button_new_with_range(low, high, 1);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), value);
+    gtk_entry_set_activates_default(GTK_ENTRY(spin), TRUE);
+    gtk_container_add(GTK_CONTAINER(area), spin);
+    gtk_widget_show_all(dialog);
+    in_front(dialog);
+    const bool ok = run_dialog(dialog) == GTK_RESPONSE_ACCEPT;
+    if (ok) {
+        gtk_spin_button_update(GTK_SPIN_BUTTON(spin));
+        value = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(spin));
+    }
+    gtk_widget_destroy(dialog);
+    settle_gtk();
+    return ok;
+}
+
+namespace {
+
+// One check box of choose_checks and what its toggle calls.
+struct check_box {
+    GtkWidget *button;
+    std::size_t row;
+    const std::function<bool(std::size_t, bool)> *toggled;
+    bool setting;  // true while the box is set back by hand, not by the user
+};
+
+void on_check_toggled(GtkToggleButton *button, gpointer data) {
+    check_box *box = static_cast<check_box *>(data);
+    if (box->setting) return;
+    const bool want = gtk_toggle_button_get_active(button);
+    const bool now = (*box->toggled)(box->row, want);
+    if (now != want) {
+        box->setting = true;
+        gtk_toggle_button_set_active(button, now);
+        box->setting = false;
+    }
+}
+
+}  // namespace
+
+void choose_checks(const std::string &title, const std::string &heading, const std::vector<check_row> &rows,
+                   const std::function<bool(std::size_t row, bool on)> &toggled) {
+    if (!gtk_ready()) return;
+    GtkWidget *dialog = gtk_dialog_new_with_buttons(title.c_str(), nullptr, GTK_DIALOG_MODAL, "_Close",
+                                                    GTK_RESPONSE_CLOSE, nullptr);
+    GtkWidget *area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+    gtk_container_set_border_width(GTK_CONTAINER(area), 12);
+    gtk_box_set_spacing(GTK_BOX(area), 6);
+    gtk_container_add(GTK_CONTAINER(area), gtk_label_new(fitted_for_box(heading).c_str()));
+    GtkWidget *list = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+    GtkWidget *scroll = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scroll), TRUE);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroll), 400);
+    gtk_container_add(GTK_CONTAINER(scroll), list);
+    gtk_container_add(GTK_CONTAINER(area), scroll);
+    std::vector<check_box> boxes(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        GtkWidget *button = gtk_check_button_new_with_label(fitted_for_box(rows[i].label).c_str());
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), rows[i].ticked);
+        gtk_widget_set_sensitive(button, rows[i].enabled);
+        boxes[i] = check_box{button, i, &toggled, false};
+        g_signal_connect(button, "toggled", G_CALLBACK(on_check_toggled), &boxes[i]);
+        gtk_container_add(GTK_CONTAINER(list), button);
+    }
+    gtk_widget_show_all(dialog);
+    // The first box that can be ticked has the focus: Space ticks it.
+    for (const check_box &b : boxes)
+        if (gtk_widget_get_sensitive(b.button)) {
+            gtk_widget_grab_focus(b.button);
+            break;
+        }
+    in_front(dialog);
+    run_dialog(dialog);
+    gtk_widget_destroy(dialog);
+    settle_gtk();
+}
+
+bool clipboard_text(std::string &text) {
+    if (!gtk_ready()) return false;
+    gchar *got = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    if (!got) return false;
+    text = got;
+    g_free(got);
+    return true;
 }

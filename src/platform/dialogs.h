@@ -1,6 +1,8 @@
-// Native dialogs: the snapshot chooser, a save-file chooser, a message box and a save question (GTK 3).
+// Native dialogs: the snapshot chooser, a save-file chooser, a message box, a
+// save question, a yes-or-no question, a number and the trainers' list (GTK 3).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,3 +25,24 @@ bool choose_file_to_save(const std::string &title, const std::string &filter_nam
 // Shows a modal question with three buttons: Save, Discard and Cancel.
 enum class save_answer { save, discard, cancel };
 save_answer ask_save_discard(const std::string &text, const std::string &caption);
+
+// Shows a modal question with Yes (the default) and No; true for Yes.
+bool ask_yes_no(const std::string &text, const std::string &caption);
+
+// Asks for a whole number from low to high; false when the user cancelled.
+bool ask_number(const std::string &text, const std::string &caption, int low, int high, int &value);
+
+// Shows a modal list of check boxes, one a row, each ticked as given; rows
+// not enabled are shown but cannot be ticked. Each tick or untick calls
+// toggled(row, on) at once, which returns the state the row really has then
+// (a refused tick stays unticked). Ends with the Close button.
+struct check_row {
+    std::string label;
+    bool ticked;
+    bool enabled;
+};
+void choose_checks(const std::string &title, const std::string &heading, const std::vector<check_row> &rows,
+                   const std::function<bool(std::size_t row, bool on)> &toggled);
+
+// The desktop clipboard's text (UTF-8); false when it holds none.
+bool clipboard_text(std::string &text);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "typing/typing.h"
+
 // ---- The machine's T-state clock ----
 
 // T-states from power-on to the end of the current scanline: pollline adds a
@@ -108,17 +110,13 @@ void finish_recorded_block();
 
 // ---- Typing LOAD "" ----
 
-// Keys held by the typing, by half-row (bits as the port reads them, active high).
-extern uint8_t typed_keys[8];
 // Resets the machine, waits for the ROM's editor, then types LOAD "" and ENTER (keywords spelled
 // out for the OpenSE ROM, the J key for one that takes keywords as keys) and
 // starts the deck.
 void start_autoload();
-// Types text (lower-case letters, digits, space, '"' and '\n' for ENTER) after
-// wait_frames frames, each key held for a few frames; starts the deck after
-// the last key when play_after is set.
+// Types text as typing/typing.h does after wait_frames frames; starts the
+// deck after the last key when play_after is set.
 void start_typing(const std::string &text, int wait_frames, bool play_after);
-bool typing_running();
 // True when the ROM in lorom takes keywords spelled out letter by letter.
 bool rom_spells_keywords();
 

@@ -12,7 +12,6 @@ deck_state deck;
 bool tape_recording = false;
 std::vector<std::vector<uint8_t>> recorded_blocks;
 bool recording_unsaved = false;
-uint8_t typed_keys[8];
 
 int64_t tape_now() { return line_clock - cycles; }
 
@@ -216,63 +215,6 @@ std::vector<uint8_t> recording_as_tap() {
 
 // ---- Typing LOAD "" ----
 
-namespace {
-
-// One key of the matrix: half-row and bit.
-struct matrix_key {
-    int8_t row, bit;
-};
-constexpr matrix_key symbol_shift = {7, 1};
-
-// The keys of one typed character, up to two (SYMBOL SHIFT with another).
-struct stroke {
-    matrix_key keys[2];
-    int count;
-};
-
-constexpr int boot_frames = 150;  // the ROM's start-up, with room to spare
-constexpr int hold_frames = 6;     // the ROM reads the keyboard once a frame
-constexpr int gap_frames = 6;
-
-stroke stroke_for(char c) {
-    if (c == '"') return {{symbol_shift, {5, 0}}, 2};  // SYMBOL SHIFT + P
-    if (c == '\n') return {{{6, 0}, {0, 0}}, 1};       // ENTER
-    // Half-row and bit of each letter, digit and space, from the keyboard's layout.
-    static constexpr const char *rows[8] = {"\0zxcv", "asdfg", "qwert", "12345", "09876", "poiuy", "\0lkjh", " \0mnb"};
-    for (int8_t r = 0; r < 8; ++r)
-        for (int8_t b = 0; b < 5; ++b)
-            if (rows[r][b] == c) return {{{r, b}, {0, 0}}, 1};
-    return {{{0, 0}, {0, 0}}, 0};
-}
-
-std::vector<stroke> typing;
-std::size_t typed = 0;
-int wait = 0;
-bool holding = false;
-bool play_when_typed = false;
-
-void press(const stroke &s, bool down) {
-    std::memset(typed_keys, 0, sizeof typed_keys);
-    if (!down) return;
-    for (int k = 0; k < s.count; ++k) typed_keys[s.keys[k].row] |= uint8_t(1 << s.keys[k].bit);
-}
-
-void type_frame() {
-    if (typed >= typing.size() || --wait > 0) return;
-    if (!holding) {
-        press(typing[typed], true);
-        holding = true;
-        wait = hold_frames;
-        return;
-    }
-    press(typing[typed], false);
-    holding = false;
-    wait = gap_frames;
-    if (++typed == typing.size() && play_when_typed) tape_play();
-}
-
-}  // namespace
-
 bool rom_spells_keywords() {
     static constexpr uint8_t mark[] = {'N', 'i', 'n', 'e', ' ', 'T', 'i', 'l', 'e', 's'};
     const uint8_t *end = lorom + rom_size;
@@ -280,25 +222,17 @@ bool rom_spells_keywords() {
 }
 
 void start_typing(const std::string &text, int wait_frames, bool play_after) {
-    typing.clear();
-    for (char c : text) typing.push_back(stroke_for(c));
-    typed = 0;
-    holding = false;
-    wait = wait_frames;
-    play_when_typed = play_after;
-    std::memset(typed_keys, 0, sizeof typed_keys);
+    type_text(text, wait_frames, false, play_after ? tape_play : nullptr);
 }
 
 void start_autoload() {
     resetz80();
-    // In the keyword cursor the J key alone is LOAD.
-    start_typing(rom_spells_keywords() ? "load \"\"\n" : "j\"\"\n", boot_frames, true);
+    // At the K cursor a Sinclair ROM takes LOAD as the J key.
+    start_typing("load \"\"\n", rom_ready_frames, true);
 }
 
-bool typing_running() { return typed < typing.size(); }
-
 void tape_frame() {
-    type_frame();
+    typing_frame();
     if (deck.playing) advance(tape_now());
     if (deck.reads > loader_reads || deck.edges > saver_edges)
         deck.busy_frames = 0;

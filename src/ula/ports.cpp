@@ -66,7 +66,7 @@ int scan(int h) {
         if (down(keys[h][b])) r |= 1 << b;
     for (const extra_key &e : extras)
         if (e.half_row == h && down(e.host) && !joystick_owns_key(e.host)) r |= 1 << e.bit;
-    return r | character_row(h);
+    return r | character_row(h) | joystick_row(h);
 }
 
 int readula(uint16_t port) {

@@ -13,19 +13,7 @@ mkdir -p "$HOME"
 echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
 
 pasmo --bin "$E2E_SUPPORT/kempston_show.asm" show.bin || fail "pasmo could not assemble the program"
-# A 48K .sna: the 27-byte header, then RAM from 0x4000. The program sits at
-# 0x8000, the stack holds its address (the loader pops the PC), interrupts
-# are off, and the top third of the screen is black on white.
-/usr/bin/python3 - show.bin show.sna <<'PY' || fail "could not build the snapshot"
-import struct, sys
-code = open(sys.argv[1], 'rb').read()
-ram = bytearray(49152)
-ram[0x1800:0x1900] = bytes([0x38]) * 256
-ram[0x4000:0x4000 + len(code)] = code
-ram[0xBF00:0xBF02] = struct.pack('<H', 0x8000)
-header = bytes(19) + bytes([0, 0]) + bytes(2) + struct.pack('<H', 0xFF00) + bytes([1, 7])
-open(sys.argv[2], 'wb').write(header + bytes(ram))
-PY
+/usr/bin/python3 "$E2E_SUPPORT/program_sna.py" show.bin show.sna || fail "could not build the snapshot"
 
 # Holds the keys named until rows 0 to 2 read the bits given, then lets go.
 expect_rows_holding() {  # kempston f7fe effe what keys...

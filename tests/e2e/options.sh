@@ -25,7 +25,7 @@ check_refused() {  # reason args...
 }
 check_refused "--scale takes a number from 1 to 5, not '6'" --scale 6
 check_refused "--scale takes a number from 1 to 5, not 'big'" --scale=big
-check_refused "--joystick takes kempston, keys or none, not 'mouse'" --joystick mouse
+check_refused "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not 'mouse'" --joystick mouse
 check_refused "unknown option '--no-such-option'" --no-such-option
 check_refused "--fullscreen takes no value" --fullscreen=yes
 check_refused "--rom needs a value" --rom

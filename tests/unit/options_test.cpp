@@ -24,6 +24,14 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.sound, b.sound);
     EXPECT_EQ(a.rom, b.rom);
     EXPECT_EQ(a.joystick, b.joystick);
+    EXPECT_EQ(a.pad_map, b.pad_map);
+    EXPECT_EQ(a.pok, b.pok);
+    EXPECT_EQ(a.type, b.type);
+    ASSERT_EQ(a.pokes.size(), b.pokes.size());
+    for (std::size_t i = 0; i < a.pokes.size(); ++i) {
+        EXPECT_EQ(a.pokes[i].address, b.pokes[i].address);
+        EXPECT_EQ(a.pokes[i].value, b.pokes[i].value);
+    }
     EXPECT_EQ(a.save_on_exit, b.save_on_exit);
     EXPECT_EQ(a.power_save, b.power_save);
     EXPECT_EQ(a.border, b.border);
@@ -51,6 +59,14 @@ const std::vector<accepted> good = {
     {{"--rom", "-odd.rom"}, [](program_options &o) { o.rom = "-odd.rom"; }},
     {{"--joystick", "keys"}, [](program_options &o) { o.joystick = joystick_mode::keys; }},
     {{"--joystick=none"}, [](program_options &o) { o.joystick = joystick_mode::none; }},
+    {{"--joystick", "sinclair1"}, [](program_options &o) { o.joystick = joystick_mode::sinclair1; }},
+    {{"--joystick=sinclair2"}, [](program_options &o) { o.joystick = joystick_mode::sinclair2; }},
+    {{"--joystick=cursor"}, [](program_options &o) { o.joystick = joystick_mode::cursor; }},
+    {{"--pad-map", "fire=M,button2=ENTER"}, [](program_options &o) { o.pad_map = "fire=M,button2=ENTER"; }},
+    {{"--pok", "game.pok"}, [](program_options &o) { o.pok = "game.pok"; }},
+    {{"--type", "10 PRINT 1\n", "g.z80"}, [](program_options &o) { o.type = "10 PRINT 1\n", o.file = "g.z80"; }},
+    {{"--poke", "40000,0", "--poke=0xC000,201"},
+     [](program_options &o) { o.pokes = {{40000, 0}, {0xC000, 201}}; }},
     {{"--joystick=keys", "--joystick", "kempston"}, [](program_options &) {}},
     {{"--save-on-exit", "out.z80"}, [](program_options &o) { o.save_on_exit = "out.z80"; }},
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
@@ -100,7 +116,12 @@ const std::vector<refused> bad = {
     {{"--scale", "-1"}, "not '-1'"},
     {{"--scale="}, "not ''"},
     {{"--scale"}, "--scale needs a value"},
-    {{"--joystick", "mouse"}, "--joystick takes kempston, keys or none, not 'mouse'"},
+    {{"--joystick", "mouse"}, "--joystick takes kempston, sinclair1, sinclair2, cursor, keys or none, not 'mouse'"},
+    {{"--pad-map", "up=QQ"}, "--pad-map: 'QQ' is not a Spectrum key"},
+    {{"--pok="}, "--pok needs a file name"},
+    {{"--type="}, "--type needs the text to type"},
+    {{"--type", "run", "game.tzx"}, "--type cannot go with a tape"},
+    {{"--poke", "100,1"}, "--poke takes ADDRESS,VALUE (address 16384 to 65535, value 0 to 255), not '100,1'"},
     {{"--joystick=Keys"}, "not 'Keys'"},
     {{"--rom", ""}, "--rom needs a file name"},
     {{"--rom"}, "--rom needs a value"},
@@ -156,8 +177,9 @@ TEST(Options, HelpAndVersionEndTheParse) {
     }
     // The help names every option the parser takes.
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
-                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--help",
-                             "--version", "--border", "--floating-bus"})
+                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP",
+                             "--pok FILE", "--poke ADDRESS,VALUE", "--type TEXT", "--help", "--version", "--border",
+                             "--floating-bus", "--no-config"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
 

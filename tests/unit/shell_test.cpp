@@ -27,6 +27,8 @@ bool right_click = false;
 bool right_button_clicked() { return std::exchange(right_click, false); }
 // Nothing is dropped on a fake display.
 bool load_dropped_file() { return false; }
+// No .pok is offered: no program is loaded.
+void offer_pokes_when_due() {}
 
 namespace {
 
