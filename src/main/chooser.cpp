@@ -5,6 +5,7 @@
 
 #include "main/deck.h"
 #include "platform/dialogs.h"
+#include "state/state.h"
 #include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -16,6 +17,7 @@ namespace {
 void load(const std::string &path, std::size_t extension) {
     if (is_tape_name(path)) return open_tape_path(path);
     snapshot_result result = opensnapshot(path, extension);
+    if (result.ok) note_loaded_file(path);
     if (!result.ok) message_box(result.text, result.caption);
 }
 
@@ -34,7 +36,7 @@ void load_snapshot_path(const char *path) {
     std::string name = path ? path : "";
     if (is_tape_name(name)) return open_tape_path(name);
     snapshot_result result = opensnapshot(name, snapshot_extension(name));
-    if (result.ok) return;
+    if (result.ok) return note_loaded_file(name);
     if (soundon) stop_sound_stream();
     message_box(result.text, result.caption);
     if (soundon) start_sound_stream();

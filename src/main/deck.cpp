@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "files/files.h"
+#include "main/rewind.h"
 #include "main/shell.h"
 #include "platform/dialogs.h"
 #include "screen/screen.h"
+#include "state/state.h"
 #include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -62,6 +64,7 @@ void open_tape_path(const std::string &path) {
         without_sound([&] { message_box(result.text, result.caption); });
         return;
     }
+    note_loaded_file(path);
     start_autoload();
     fill_dsquares();
 }
@@ -103,6 +106,7 @@ bool fast_pass() {
         execz80();
         intreq = 1;
         tape_frame();
+        rewind_frame();
     } while (fast_due() && std::chrono::steady_clock::now() < until);
     drawbuffer();
     drawscr();

@@ -17,6 +17,7 @@
 #include "platform/stop.h"
 #include "picture/picture.h"
 #include "screen/screen.h"
+#include "state/state.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -78,6 +79,7 @@ int main(int argc, char *argv[]) {
         return exit_status;
     }
     power_saving = options.power_save;
+    set_history_length(options.rewind);
     while (!emulator.quit && !stop_requested()) {
         run_pass();
         // An unsaved tape recording is not thrown away without asking.

@@ -4,10 +4,12 @@
 #include <allegro.h>
 
 #include <cstdio>
+#include <string>
 
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "main/chooser.h"
+#include "main/rewind.h"
 #include "main/saver.h"
 #include "picture/picture.h"
 #include "main/deck.h"
@@ -26,8 +28,9 @@ namespace {
 // the title, so no window-system call is made from the timer's context.
 std::atomic<int32_t> title_due{0};
 
-// The window title as last set.
-char title[64] = "";
+// The window title as last set, and the rewind's part of it.
+char title[96] = "";
+std::string title_extra;
 
 // Window (0) or full screen (1) as last asked for with F4.
 int fullscreen_request = 0;
@@ -89,11 +92,16 @@ void ticky() {
 void closed_window() { emulator.quit = 1; }
 
 void update_title() {
-    if (!title_due.exchange(0)) return;
+    // Rewritten once a second, and at once when the rewind's text changes.
+    const bool due = title_due.exchange(0) != 0;
+    std::string extra = rewind_title();
+    if (!due && extra == title_extra) return;
+    title_extra = std::move(extra);
     if (display.show_fps)
-        std::snprintf(title, sizeof title, "Brenvik : %i fps%s", int(tick.fps.load()), tape_title().c_str());
+        std::snprintf(title, sizeof title, "Brenvik : %i fps%s%s", int(tick.fps.load()), tape_title().c_str(),
+                      title_extra.c_str());
     else
-        std::snprintf(title, sizeof title, "Brenvik%s", tape_title().c_str());
+        std::snprintf(title, sizeof title, "Brenvik%s%s", tape_title().c_str(), title_extra.c_str());
     set_window_title(title);
 }
 
@@ -147,6 +155,11 @@ void poll_hotkeys() {
     if (released(KEY_SLASH_PAD)) display.show_fps ^= 1;
     if (released(KEY_ASTERISK)) take_screenshot();
     if (released(KEY_SCRLOCK)) toggle_power_saving();
+    if (key[KEY_DEL]) rewind_back();
+    if (released(KEY_ENTER_PAD)) quick_save();
+    if (released(KEY_0_PAD)) quick_load();
+    for (int s = 1; s <= 9; ++s)
+        if (released(KEY_1_PAD + s - 1)) choose_slot(s);
     poll_deck_hotkeys();
 }
 
@@ -154,6 +167,7 @@ void run_pass() {
     power_idle(tick.pending);
     update_title();
     poll_hotkeys();
+    if (rewind_pass()) return;
     if (fast_pass()) return;
     // Every owed frame runs back to back before the next redraw. Each one
     // sees the keys as they stood at its own moment; the joystick is read
@@ -165,6 +179,7 @@ void run_pass() {
         tape_frame();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame
+        rewind_frame();
         tick.pending.fetch_sub(1);
     }
     drawbuffer();

@@ -29,6 +29,8 @@ constexpr const char *option_list =
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
     "                         FILE and exit\n"
     "  --frames N             frames to run before --screenshot (default 100)\n"
+    "  --rewind SECONDS       how far back Delete can go, a state kept each second\n"
+    "                         (default 60; 0 keeps none)\n"
     "  -h, --help             show this help and exit\n"
     "  -V, --version          show the version and exit\n";
 
@@ -52,7 +54,11 @@ constexpr const char *hot_keys =
     "  Home                   tape: rewind\n"
     "  Page Up                tape: recording on or off\n"
     "  Page Down              tape: write the recording to a .tap file\n"
-    "  End                    tape: fast loading on or off\n";
+    "  End                    tape: fast loading on or off\n"
+    "  Delete                 rewind: back one second, more while held\n"
+    "  Keypad Enter           quick save into the current slot\n"
+    "  Keypad 0               quick load from the current slot\n"
+    "  Keypad 1 .. 9          choose the quick-save slot\n";
 
 // What each option takes.
 enum class takes { nothing, value };
@@ -69,7 +75,7 @@ constexpr option_rule rules[] = {
     {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
     {"frames", 0, takes::value},       {"help", 'h', takes::nothing},
-    {"version", 'V', takes::nothing},
+    {"version", 'V', takes::nothing},  {"rewind", 0, takes::value},
 };
 
 parse_outcome bad(std::string &text, const std::string &why) {
@@ -118,6 +124,10 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
         out.frames = n;
         out.frames_given = true;
+    } else if (name == "rewind") {
+        if (!number(value, 0, 3600, n))
+            return bad(text, "--rewind takes a number of seconds from 0 to 3600, not '" + value + "'"), false;
+        out.rewind = int(n);
     }
     return true;
 }

@@ -26,6 +26,7 @@ struct program_options {
     std::string screenshot;         // --screenshot FILE: run headless-fast, write a PNG, exit
     long frames = 100;              // --frames N: how many frames to run before --screenshot
     bool frames_given = false;      // --frames was on the command line
+    int rewind = 60;                // --rewind SECONDS: seconds Delete can go back; 0 keeps no history
     std::string file;               // the snapshot or tape to load after start-up
 };
 
