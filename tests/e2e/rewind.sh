@@ -23,14 +23,6 @@ wait_title() {  # pattern [seconds]: waits until the title matches the extended 
     done
     fail_showing "the title '$(title)' never matched '$1'"
 }
-wait_file() {  # path
-    local i
-    for i in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "$1 was not written"
-}
 listed() { screen_lines | grep -Eq '^ *10 PRINT 42$'; }
 # Neither listed nor being typed in the edit line.
 no_trace() { ! screen_lines | grep -q '42'; }
@@ -96,20 +88,10 @@ mkdir -p "$XDG_DATA_HOME/brenvik/slots"
 echo "not a folder" >"$XDG_DATA_HOME/brenvik/slots/basic"
 start_machine blocked
 tap KP_Enter
-box=""
-for _ in $(seq 100); do
-    box=$(xdotool search --onlyvisible --name '^Cannot Save Slot$' 2>/dev/null | head -1 || true)
-    [ -n "$box" ] && break
-    sleep 0.1
-done
-[ -n "$box" ] || fail_showing "no message box for the slot that cannot be written"
-xdotool windowfocus --sync "$box" 2>/dev/null || true
+box=$(wait_window "Cannot Save Slot")
 sleep 0.3
-xdotool key Return
-for _ in $(seq 100); do
-    xdotool search --onlyvisible --name '^Cannot Save Slot$' >/dev/null 2>&1 || break
-    sleep 0.1
-done
+xdotool windowfocus --sync "$box" key Return
+wait_gone "Cannot Save Slot"
 grep -q "slots/basic is not a folder" "$E2E_DIR/brenvik.out" || fail "the message does not give the reason"
 xdotool windowfocus --sync "$WID"
 until_shown "print 6" '^6$'

@@ -30,29 +30,6 @@ tap() {
     sleep 0.15
 }
 
-wait_window() {  # wait_window TITLE: the id of a visible window with exactly that title
-    local id
-    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
-    [ -n "$id" ] || fail_showing "no window titled \"$1\""
-    echo "$id"
-}
-wait_gone() {  # wait_gone TITLE
-    local i
-    for i in $(seq 150); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    import -window root /tmp/brenvik-e2e-save-last.png 2>/dev/null || true
-    fail "the window \"$1\" did not close (the screen is in /tmp/brenvik-e2e-save-last.png)"
-}
-wait_file() {  # wait_file PATH
-    local i
-    for i in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "$1 was not written"
-}
 # Types a path into the save dialog's name field and confirms it.
 save_as() {  # save_as PATH
     local dialog
