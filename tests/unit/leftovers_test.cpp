@@ -63,5 +63,5 @@ TEST(AtomicWriteLeftovers, NextWriteRemovesOnlyOurOldTemporaryFiles) {
         reason))
         << reason;
     EXPECT_FALSE(exists(dir + "/" + entries[0].name));
-    std::system(("rm -rf " + dir).c_str());
+    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
