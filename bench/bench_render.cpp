@@ -1,59 +1,15 @@
 // Redraws per second (the number the window title shows, when nothing else
 // limits the loop), measured headless on a memory screen with the ROM's
 // idle start-up screen in screen memory.
-#include <allegro.h>
 #include <benchmark/benchmark.h>
 
-#include <cerrno>
-#include <cstdlib>
-
-#include "beam/beam.h"
+#include "bench_machine.h"
 #include "screen/screen.h"
 #include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
 namespace {
-
-// Boots the ROM once and sets up the display state the renderer needs.
-void idle_machine() {
-    static bool ready = false;
-    if (ready) return;
-    install_allegro(SYSTEM_NONE, &errno, atexit);
-    set_color_depth(8);
-    initz80();
-    if (!loadroms()) std::exit(1);
-    resetz80();
-    build_dsquare_table();
-    setup_colour_priorities();
-    build_colour_tables();
-    soundon = 0;
-    for (int i = 0; i < 300; ++i) {  // six seconds: well past the start-up screen
-        execz80();
-        intreq = 1;
-    }
-    emulated_screen = create_bitmap(buffer_width, buffer_height);
-    scaled_buffer = create_bitmap(buffer_width, buffer_height);
-    ready = true;
-}
-
-// A memory screen the size of the window at the given scale.
-void window_at(int scale, bool dirty_squares, bool border = false) {
-    idle_machine();
-    border_shown = border;
-    if (screen) destroy_bitmap(screen);
-    screen = create_bitmap(shown_width() * scale, shown_height() * scale);
-    clear_bitmap(screen);
-    clear_bitmap(emulated_screen);
-    clear_bitmap(scaled_buffer);
-    display.scale = scale;
-    display.fullscreen = 0;
-    display.fine_dither = 1;
-    display.use_dsquares = dirty_squares;
-    fill_dsquares();
-    drawbuffer();
-    drawscr();
-}
 
 void report(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations());

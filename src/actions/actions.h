@@ -61,6 +61,10 @@ void action_sound(int);
 void action_menu(int);
 void action_pokes(int);
 void action_paste(int);
+void action_rewind(int);
+void action_quick_save(int);
+void action_quick_load(int);
+void action_slot(int slot);  // 1..9
 // The on/off states the menu shows.
 bool is_paused();
 bool is_power_saving();

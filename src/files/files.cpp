@@ -1,6 +1,7 @@
 // Whole-file reads that never wait on a special file, and atomic writes.
 #include "files/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -69,6 +71,43 @@ void sync_folder(const std::string &folder) {
     }
 }
 
+// The temporary file of path: ".NAME" then our mark and six characters
+// mkstemp fills in, in path's folder.
+constexpr const char temporary_mark[] = ".brenvik-";
+constexpr int temporary_letters = 6;
+std::string temporary_pattern(const std::string &folder, const std::string &name) {
+    return folder + "/." + name + temporary_mark + std::string(temporary_letters, 'X');
+}
+
+bool letter_or_digit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+// Whether a file name has the form of our temporary files.
+bool temporary_name(const std::string &name) {
+    const std::size_t mark = name.rfind(temporary_mark);
+    if (name.size() < 2 || name[0] != '.' || mark == std::string::npos || mark < 2) return false;
+    if (name.size() - mark - (sizeof temporary_mark - 1) != std::size_t(temporary_letters)) return false;
+    return std::all_of(name.end() - temporary_letters, name.end(), letter_or_digit);
+}
+
+// A temporary file of ours is removed at once when a write fails; one is
+// left only when the program was killed in the middle of a write. Such files
+// in the folder, regular, ours and older than leftover_age, go before the
+// next write there.
+void remove_leftovers(const std::string &folder) {
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!temporary_name(name)) continue;
+        const std::string path = folder + "/" + name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (now - st.st_mtime >= leftover_age) ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
 }  // namespace
 
 long (*atomic_write_chunk)(int fd, const void *data, std::size_t size) = plain_write;
@@ -113,7 +152,8 @@ bool write_file_atomically(const std::string &path, const void *data, std::size_
     if (!may_write(path, reason)) return false;
     std::string folder, name;
     split(path, folder, name);
-    std::string temporary = folder + "/." + name + ".XXXXXX";
+    remove_leftovers(folder);
+    std::string temporary = temporary_pattern(folder, name);
     std::vector<char> pattern(temporary.begin(), temporary.end());
     pattern.push_back('\0');
     int fd = ::mkstemp(pattern.data());
@@ -167,7 +207,8 @@ namespace {
 // permissions, filled by the writer, then synced. On failure nothing is left.
 bool write_temporary(const std::string &folder, const std::string &name, const path_writer &write,
                      std::string &temporary, std::string &reason) {
-    std::string pattern_text = folder + "/." + name + ".XXXXXX";
+    remove_leftovers(folder);
+    std::string pattern_text = temporary_pattern(folder, name);
     std::vector<char> pattern(pattern_text.begin(), pattern_text.end());
     pattern.push_back('\0');
     const int fd = ::mkstemp(pattern.data());

@@ -30,6 +30,12 @@ struct file_read {
 // a FIFO or device is refused at once. data is changed only on success.
 file_read read_whole_file(const std::string &path, std::size_t limit, std::vector<uint8_t> &data);
 
+// The temporary files are named ".NAME.brenvik-" and six letters or digits.
+// One is left behind only when the program is killed in the middle of a
+// write; each write removes those of the folder it writes into that are ours
+// (regular, of our user) and at least leftover_age seconds old.
+constexpr long leftover_age = 5 * 60;
+
 // Writes size bytes to path atomically: a temporary file in path's folder is
 // written, flushed and synced, then renamed over path. Returns false with the
 // reason (the system's word) when anything fails; the old file at path is

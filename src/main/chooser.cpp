@@ -8,6 +8,7 @@
 #include "main/pokes.h"
 #include "platform/dialogs.h"
 #include "settings/settings.h"
+#include "state/state.h"
 #include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -37,6 +38,7 @@ bool load(const std::string &path, std::size_t extension) {
     }
     if (!ok) return false;
     remember_recent_file(path);
+    note_loaded_file(path);
     program_loaded(path);
     return true;
 }

@@ -8,9 +8,11 @@
 
 #include "actions/actions.h"
 #include "files/files.h"
+#include "main/rewind.h"
 #include "main/shell.h"
 #include "platform/dialogs.h"
 #include "screen/screen.h"
+#include "state/state.h"
 #include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -63,6 +65,7 @@ bool open_tape_path(const std::string &path) {
         without_sound([&] { message_box(result.text, result.caption); });
         return false;
     }
+    note_loaded_file(path);
     start_autoload();
     fill_dsquares();
     return true;
@@ -112,6 +115,7 @@ bool fast_pass() {
         execz80();
         intreq = 1;
         tape_frame();
+        rewind_frame();
     } while (fast_due() && std::chrono::steady_clock::now() < until);
     drawbuffer();
     drawscr();

@@ -25,6 +25,7 @@
 #include "picture/picture.h"
 #include "screen/screen.h"
 #include "settings/settings.h"
+#include "state/state.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -131,6 +132,7 @@ int main(int argc, char *argv[]) {
         return exit_status;
     }
     power_saving = options.power_save;
+    set_history_length(options.rewind);
     while (!emulator.quit && !stop_requested()) {
         run_pass();
         // An unsaved tape recording is not thrown away without asking.

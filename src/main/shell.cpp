@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
+#include <string>
 
 #include "actions/actions.h"
 #include "main/menu.h"
@@ -14,6 +15,7 @@
 #include "main/chooser.h"
 #include "main/dropped.h"
 #include "main/pokes.h"
+#include "main/rewind.h"
 #include "main/saver.h"
 #include "picture/picture.h"
 #include "main/deck.h"
@@ -32,8 +34,9 @@ namespace {
 // the title, so no window-system call is made from the timer's context.
 std::atomic<int32_t> title_due{0};
 
-// The window title as last set.
-char title[64] = "";
+// The window title as last set, and the rewind's part of it.
+char title[96] = "";
+std::string title_extra;
 
 // Window (0) or full screen (1) as last asked for with F4.
 int fullscreen_request = 0;
@@ -95,17 +98,21 @@ void ticky() {
 void closed_window() { emulator.quit = 1; }
 
 void show_title() {
+    title_extra = rewind_title();
     if (paused)
         std::snprintf(title, sizeof title, "Brenvik - paused");
     else if (display.show_fps)
-        std::snprintf(title, sizeof title, "Brenvik : %i fps%s", int(tick.fps.load()), tape_title().c_str());
+        std::snprintf(title, sizeof title, "Brenvik : %i fps%s%s", int(tick.fps.load()), tape_title().c_str(),
+                      title_extra.c_str());
     else
-        std::snprintf(title, sizeof title, "Brenvik%s", tape_title().c_str());
+        std::snprintf(title, sizeof title, "Brenvik%s%s", tape_title().c_str(), title_extra.c_str());
     set_window_title(title);
 }
 
 void update_title() {
-    if (title_due.exchange(0)) show_title();
+    // Once a second, and at once when the rewind's or the slots' text changes.
+    const bool due = title_due.exchange(0) != 0;
+    if (due || rewind_title() != title_extra) show_title();
 }
 
 // ---- The actions ----
@@ -250,6 +257,7 @@ void run_pass() {
     update_title();
     poll_hotkeys();
     offer_pokes_when_due();
+    if (rewind_pass()) return;
     if (fast_pass()) return;
     // Every owed frame runs back to back before the next redraw. Each one
     // sees the keys as they stood at its own moment; the joystick is read
@@ -261,6 +269,7 @@ void run_pass() {
         tape_frame();
         if (soundon) mixsound();
         intreq = 1;  // the frame interrupt, taken early in the next frame
+        rewind_frame();
         tick.pending.fetch_sub(1);
     }
     drawbuffer();

@@ -61,6 +61,8 @@ constexpr option_rule rules[] = {
      "odd ports other than 0x1F read the byte the ULA\nfetches for the picture at that moment (else 0)"},
     {"screenshot", 0, takes::value, "FILE", false, "run without pacing, write the picture as a PNG to\nFILE and exit"},
     {"frames", 0, takes::value, "N", false, "frames to run before --screenshot (default 100)"},
+    {"rewind", 0, takes::value, "SECONDS", true,
+     "how far back Delete can go, a state kept each second\n(default 60; 0 keeps none)"},
     {"no-config", 0, takes::nothing, nullptr, false,
      "start from the defaults: read no settings file and\nwrite none, nor the recent files"},
     {"help", 'h', takes::nothing, nullptr, false, "show this help and exit"},
@@ -147,6 +149,10 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
                                  "'"),
                    false;
         out.joystick = joystick_mode(m);
+    } else if (name == "rewind") {
+        if (!number(value, 0, 3600, n))
+            return bad(text, "--rewind takes a number of seconds from 0 to 3600, not '" + value + "'"), false;
+        out.rewind = int(n);
     } else if (name == "pad-map") {
         pad_map map;
         std::string why;
@@ -160,6 +166,10 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
         out.frames = n;
         out.frames_given = true;
+    } else if (name == "rewind") {
+        if (!number(value, 0, 3600, n))
+            return bad(text, "--rewind takes a number of seconds from 0 to 3600, not '" + value + "'"), false;
+        out.rewind = int(n);
     }
     return true;
 }
@@ -204,6 +214,7 @@ std::string setting_value(const program_options &o, const std::string &name) {
     if (name == "power-save") return yes_no(o.power_save);
     if (name == "joystick") return joystick_names[int(o.joystick)];
     if (name == "pad-map") return o.pad_map;
+    if (name == "rewind") return std::to_string(o.rewind);
     if (name == "border") return yes_no(o.border);
     if (name == "floating-bus") return yes_no(o.floating_bus);
     return "";

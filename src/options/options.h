@@ -47,6 +47,7 @@ struct program_options {
     std::string pok;                // --pok FILE: apply all of its trainers at start
     std::vector<start_poke> pokes;  // --poke ADDRESS,VALUE (repeatable): poked at start
     std::string type;               // --type TEXT: typed once the ROM is ready
+    int rewind = 60;                // --rewind SECONDS: seconds Delete can go back; 0 keeps no history
     std::string file;               // the snapshot or tape to load after start-up
 };
 

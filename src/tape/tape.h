@@ -12,8 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "typing/typing.h"
 
 #include "typing/typing.h"
 
@@ -77,6 +80,9 @@ struct deck_state {
     int busy_frames = 1 << 20;  // frames since the program last read or wrote the port like a loader or saver
 };
 extern deck_state deck;
+// Counts the tapes put in the deck, so that a record sharing an image can
+// tell whether the deck still holds that one.
+extern uint32_t tape_insertions;
 
 void tape_play();
 void tape_stop();
@@ -123,3 +129,35 @@ bool rom_spells_keywords();
 // Once per emulated frame, after it: the typing, the deck's stop blocks and
 // end, the port-read count, the end of a recorded block.
 void tape_frame();
+
+// ---- The whole tape side, for the machine's state record ----
+
+// The MIC decoder's progress through the block it is recording.
+enum class mic_phase { hunting, sync, data };
+struct mic_decoder {
+    mic_phase state = mic_phase::hunting;
+    int64_t last_edge = 0;
+    int pilots = 0;
+    uint32_t half = 0;  // first pulse of a bit, 0 before it
+    int bits = 0;
+    uint8_t byte = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// Everything of the deck, the recorder, the typing and the T-state clock that
+// the running machine goes on from. The image is shared, not copied: records
+// taken while the same tape is in hold the same one.
+struct tape_side {
+    std::shared_ptr<const tape_image> tape;
+    deck_state deck;  // its tape left empty
+    int64_t line_clock = 0;
+    bool recording = false;
+    std::vector<std::vector<uint8_t>> blocks;
+    bool unsaved = false;
+    mic_decoder mic;
+    typing_record typing;
+};
+void capture_tape_side(tape_side &out);
+// Puts the deck, recorder, typing and clock back as captured; the image is
+// copied into the deck only when another tape has been inserted since.
+void restore_tape_side(const tape_side &in);

@@ -103,24 +103,13 @@ bool tape_port_busy() { return deck.busy_frames < busy_memory; }
 
 namespace {
 
-enum class phase { hunting, sync, data };
-
-struct decoder {
-    phase state = phase::hunting;
-    int64_t last_edge = 0;
-    int pilots = 0;
-    uint32_t half = 0;  // first pulse of a bit, 0 before it
-    int bits = 0;
-    uint8_t byte = 0;
-    std::vector<uint8_t> bytes;
-};
-decoder mic;
+mic_decoder mic;
 
 bool within(uint32_t t, uint32_t lo, uint32_t hi) { return t >= lo && t <= hi; }
 
 void end_block() {
     // A first pulse with no second (the saver's last edge) still counts.
-    if (mic.state == phase::data && mic.half) {
+    if (mic.state == mic_phase::data && mic.half) {
         mic.byte = uint8_t(mic.byte << 1 | (mic.half > 1282));
         if (++mic.bits == 8) mic.bytes.push_back(mic.byte);
     }
@@ -129,32 +118,32 @@ void end_block() {
         recording_unsaved = true;
     }
     mic.bytes.clear();
-    mic.state = phase::hunting;
+    mic.state = mic_phase::hunting;
     mic.pilots = 0;
 }
 
 void feed(uint32_t t) {
     switch (mic.state) {
-    case phase::hunting:
+    case mic_phase::hunting:
         if (within(t, 1800, 2600))
             ++mic.pilots;
         else if (mic.pilots >= 256 && within(t, 400, 1000))
-            mic.state = phase::sync;
+            mic.state = mic_phase::sync;
         else
             mic.pilots = 0;
         break;
-    case phase::sync:
+    case mic_phase::sync:
         if (within(t, 400, 1100)) {
-            mic.state = phase::data;
+            mic.state = mic_phase::data;
             mic.half = 0;
             mic.bits = 0;
             mic.bytes.clear();
         } else {
-            mic.state = phase::hunting;
+            mic.state = mic_phase::hunting;
             mic.pilots = 0;
         }
         break;
-    case phase::data:
+    case mic_phase::data:
         if (!mic.half) {
             if (within(t, 300, 2400)) {
                 mic.half = t;
@@ -184,7 +173,7 @@ void feed(uint32_t t) {
 void set_recording(bool on) {
     if (on == tape_recording) return;
     if (!on) end_block();
-    mic = decoder();
+    mic = mic_decoder();
     mic.last_edge = tape_now();
     tape_recording = on;
 }
@@ -198,7 +187,7 @@ void tape_mic_edge() {
 }
 
 void finish_recorded_block() {
-    if (mic.state != phase::hunting && tape_now() - mic.last_edge > 20000) end_block();
+    if (mic.state != mic_phase::hunting && tape_now() - mic.last_edge > 20000) end_block();
 }
 
 std::vector<uint8_t> recording_as_tap() {
@@ -241,4 +230,62 @@ void tape_frame() {
     deck.reads = 0;
     deck.edges = 0;
     if (tape_recording) finish_recorded_block();
+}
+
+// ---- The whole tape side ----
+
+uint32_t tape_insertions = 0;
+
+namespace {
+
+// The image records share, and the insertion it was taken from.
+std::shared_ptr<const tape_image> shared_tape;
+uint32_t shared_insertion = ~0u;
+
+}  // namespace
+
+void capture_tape_side(tape_side &out) {
+    if (shared_insertion != tape_insertions || !shared_tape) {
+        shared_tape = std::make_shared<const tape_image>(deck.tape);
+        shared_insertion = tape_insertions;
+    }
+    out.tape = shared_tape;
+    out.deck.name = deck.name;
+    out.deck.playing = deck.playing;
+    out.deck.pos = deck.pos;
+    out.deck.left = deck.left;
+    out.deck.span_end = deck.span_end;
+    out.deck.played = deck.played;
+    out.deck.level = deck.level;
+    out.deck.reads = deck.reads;
+    out.deck.edges = deck.edges;
+    out.deck.busy_frames = deck.busy_frames;
+    out.line_clock = line_clock;
+    out.recording = tape_recording;
+    out.blocks = recorded_blocks;
+    out.unsaved = recording_unsaved;
+    out.mic = mic;
+    capture_typing(out.typing);
+}
+
+void restore_tape_side(const tape_side &in) {
+    tape_image image;
+    const bool same = in.tape == shared_tape && shared_insertion == tape_insertions && in.tape &&
+                      in.tape->spans.size() == deck.tape.spans.size() && in.tape->length == deck.tape.length;
+    if (!same) {
+        // Another tape went in since: the record's own goes back into the deck.
+        if (in.tape) image = *in.tape;
+        shared_tape = in.tape;
+        shared_insertion = ++tape_insertions;
+    } else {
+        image = std::move(deck.tape);
+    }
+    deck = in.deck;
+    deck.tape = std::move(image);
+    line_clock = in.line_clock;
+    tape_recording = in.recording;
+    recorded_blocks = in.blocks;
+    recording_unsaved = in.unsaved;
+    mic = in.mic;
+    restore_typing(in.typing);
 }

@@ -445,6 +445,7 @@ tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::
     tape_result r = tzx ? read_tzx(data, size, name, image) : read_tap(data, size, name, image);
     if (!r.ok) return r;
     tape_stop();
+    ++tape_insertions;
     deck.tape = std::move(image);
     deck.name = name;
     tape_rewind();

@@ -281,3 +281,23 @@ void typing_frame() {
     wait = typing[typed].gap;
     if (++typed == typing.size() && when_done) when_done();
 }
+
+void capture_typing(typing_record &out) {
+    out.strokes = typing;
+    out.typed = typed;
+    out.wait = wait;
+    out.holding = holding;
+    out.stop_on_key = stop_on_key;
+    out.done = when_done;
+    std::memcpy(out.keys, typed_keys, sizeof typed_keys);
+}
+
+void restore_typing(const typing_record &in) {
+    typing = in.strokes;
+    typed = in.typed;
+    wait = in.wait;
+    holding = in.holding;
+    stop_on_key = in.stop_on_key;
+    when_done = in.done;
+    std::memcpy(typed_keys, in.keys, sizeof typed_keys);
+}

@@ -46,3 +46,17 @@ std::string type_text(const std::string &text, int wait_frames, bool stop_on_use
 bool typing_running();
 // Once per emulated frame, after it: holds or lets go of the next key.
 void typing_frame();
+
+// The typing's progress, for the machine's state record: the strokes, how
+// far they are typed, and the keys held now.
+struct typing_record {
+    std::vector<stroke> strokes;
+    std::size_t typed = 0;
+    int wait = 0;
+    bool holding = false;
+    bool stop_on_key = false;
+    void (*done)() = nullptr;
+    uint8_t keys[8] = {};
+};
+void capture_typing(typing_record &out);
+void restore_typing(const typing_record &in);

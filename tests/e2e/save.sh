@@ -30,29 +30,6 @@ tap() {
     sleep 0.15
 }
 
-wait_window() {  # wait_window TITLE: the id of a visible window with exactly that title
-    local id
-    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
-    [ -n "$id" ] || fail_showing "no window titled \"$1\""
-    echo "$id"
-}
-wait_gone() {  # wait_gone TITLE
-    local i
-    for i in $(seq 150); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    import -window root /tmp/brenvik-e2e-save-last.png 2>/dev/null || true
-    fail "the window \"$1\" did not close (the screen is in /tmp/brenvik-e2e-save-last.png)"
-}
-wait_file() {  # wait_file PATH
-    local i
-    for i in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "$1 was not written"
-}
 # Types a path into the save dialog's name field and confirms it.
 save_as() {  # save_as PATH
     local dialog
@@ -65,64 +42,6 @@ save_as() {  # save_as PATH
     sleep 0.3
     xdotool key Return
 }
-# What the edit line holds: the lowest text row of the lower screen, less
-# the cursor at its end.
-edit_text() {
-    local row
-    row=$(screen_lines | sed -n '23,24p' | sed 's/ *$//' | grep -v '^$' | tail -1 || true)
-    echo "${row%?}"
-}
-
-# Types a line key by key, reading the edit line after each: a key the ROM
-# missed (the program got little processor time while it was down) is typed
-# again, and characters a key repeat added are deleted, so that a loaded
-# machine still gets exactly the line.
-type_checked() {  # text
-    local text=$1 i k w ch now before want
-    now=$(edit_text)
-    for ((i = 0; i < ${#text}; i++)); do
-        want=${text:0:i+1}
-        for k in $(seq 10); do
-            [ "$now" = "$want" ] && break
-            if [ "${#now}" -ge "${#want}" ] || [ "$now" != "${text:0:${#now}}" ]; then
-                ch=BackSpace  # too long, or not the start of the line
-            else
-                ch=${text:${#now}:1}  # the next character the line needs
-                [ "$ch" = " " ] && ch=space
-            fi
-            tap "$ch"
-            # A slow machine shows the key late: wait for the line to change.
-            before=$now
-            for w in $(seq 10); do
-                now=$(edit_text)
-                [ "$now" != "$before" ] && break
-                sleep 0.2
-            done
-        done
-        [ "$(edit_text)" = "$want" ] || fail_showing "the edit line does not read '$want'"
-    done
-}
-
-# Types a line checked key by key, then Enter, until the screen shows what it
-# should (at most three times).
-until_shown() {  # text pattern
-    local try
-    for try in 1 2 3; do
-        type_checked "$1"
-        tap Return
-        wait_for_line "$2" 5 && return 0
-    done
-    fail_showing "typing '$1' did not lead to the expected screen"
-}
-
-# LIST in a freshly started machine: the ROM's report that it ran ("OK")
-# appears, and the line matching the pattern is listed.
-expect_listed() {  # pattern
-    xdotool windowfocus --sync "$WID"
-    until_shown "list" 'OK, 0:1'
-    wait_for_line "$1" 5 || fail_showing "LIST does not show a line matching '$1'"
-}
-
 # ---- F2: save a typed BASIC line through the dialog ----
 start_machine first
 until_shown "10 print 42" '^ *10 PRINT 42$'

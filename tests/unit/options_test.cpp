@@ -39,6 +39,7 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.screenshot, b.screenshot);
     EXPECT_EQ(a.frames, b.frames);
     EXPECT_EQ(a.frames_given, b.frames_given);
+    EXPECT_EQ(a.rewind, b.rewind);
     EXPECT_EQ(a.file, b.file);
 }
 
@@ -72,6 +73,8 @@ const std::vector<accepted> good = {
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
     {{"--power-save"}, [](program_options &o) { o.power_save = true; }},
     {{"--border", "--fl"}, [](program_options &o) { o.border = true, o.floating_bus = true; }},
+    {{"--rewind", "0"}, [](program_options &o) { o.rewind = 0; }},
+    {{"--rewind=3600"}, [](program_options &o) { o.rewind = 3600; }},
     {{"--screenshot", "s.png"}, [](program_options &o) { o.screenshot = "s.png"; }},
     {{"--screenshot=s.png", "--frames=0"},
      [](program_options &o) { o.screenshot = "s.png", o.frames = 0, o.frames_given = true; }},
@@ -128,6 +131,8 @@ const std::vector<refused> bad = {
     {{"--save-on-exit="}, "--save-on-exit needs a file name"},
     {{"--screenshot="}, "--screenshot needs a file name"},
     {{"--frames", "10"}, "--frames goes with --screenshot FILE"},
+    {{"--rewind", "3601"}, "--rewind takes a number of seconds from 0 to 3600, not '3601'"},
+    {{"--r", "x"}, "option '--r' is ambiguous"},
     {{"--screenshot", "s.png", "--frames", "-5"}, "--frames takes a number"},
     {{"--fullscreen=yes"}, "--fullscreen takes no value"},
     {{"--no-sound=1"}, "--no-sound takes no value"},
@@ -179,7 +184,7 @@ TEST(Options, HelpAndVersionEndTheParse) {
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
                              "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP",
                              "--pok FILE", "--poke ADDRESS,VALUE", "--type TEXT", "--help", "--version", "--border",
-                             "--floating-bus", "--no-config"})
+                             "--floating-bus", "--no-config", "--rewind SECONDS"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
 

@@ -29,6 +29,11 @@ bool right_button_clicked() { return std::exchange(right_click, false); }
 bool load_dropped_file() { return false; }
 // No .pok is offered: no program is loaded.
 void offer_pokes_when_due() {}
+// Rewind and the slots stay idle here; their title text is set by a test.
+std::string rewind_text;
+void rewind_frame() {}
+bool rewind_pass() { return false; }
+std::string rewind_title() { return rewind_text; }
 
 namespace {
 
@@ -306,6 +311,21 @@ TEST_F(Shell, TheTimerClosesASecondEveryFiftyTicks) {
     update_title();
     EXPECT_STREQ(title, "Brenvik");
     EXPECT_EQ(tick.fps, 7);
+}
+
+TEST_F(Shell, TheRewindTextReachesTheTitleAtOnce) {
+    setup_tick();
+    display.show_fps = 1;
+    title[0] = 0;
+    rewind_text = " - rewind -3 s";
+    update_title();
+    EXPECT_STREQ(title, "Brenvik : 0 fps - rewind -3 s") << "no second has closed, yet the text is shown";
+    rewind_text = "";
+    update_title();
+    EXPECT_STREQ(title, "Brenvik : 0 fps") << "and taken away at once";
+    title[0] = 0;
+    update_title();
+    EXPECT_STREQ(title, "") << "unchanged, the title waits for the second";
 }
 
 }  // namespace

@@ -148,6 +148,33 @@ wait_for_picture() {  # expected.png seconds what
     fail "$3: $diff pixels differ from the expected picture (last shot in /tmp/brenvik-e2e-last-shot.png)"
 }
 
+# Waits (up to 10 seconds) until a file is there and not empty.
+wait_file() {  # wait_file PATH
+    local i
+    for i in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "$1 was not written"
+}
+
+# Dialogs and message boxes: their windows by title.
+wait_window() {  # wait_window TITLE: the id of a visible window with exactly that title
+    local id
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
+    [ -n "$id" ] || fail "no window titled \"$1\""
+    echo "$id"
+}
+wait_gone() {  # wait_gone TITLE
+    local i
+    for i in $(seq 150); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    import -window root /tmp/brenvik-e2e-last.png 2>/dev/null || true
+    fail "the window \"$1\" did not close (the screen is in /tmp/brenvik-e2e-last.png)"
+}
+
 # Waits for the program to end and checks its status.
 expect_exit() {  # status seconds
     local i
