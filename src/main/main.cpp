@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "beeper/beeper.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "log/log.h"
@@ -37,6 +38,7 @@ int main(int argc, char *argv[]) {
     // more (brenvik 2>&1 | head), a message must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
     soundon = options.sound ? 1 : 0;
+    hifi_sound = options.sound_mode == sound_kind::hifi;
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();

@@ -18,6 +18,10 @@ constexpr const char *option_list =
     "  --scale N              enlargement factor 1 to 5 (default 1)\n"
     "  --fullscreen           start on the full screen\n"
     "  --no-sound             start with the sound off (F10 turns it on)\n"
+    "  --sound MODE           classic: the speaker sampled once per scanline\n"
+    "                         (default); hifi: every edge of the speaker timed to\n"
+    "                         the T-state and band-limited, 16-bit at the sound\n"
+    "                         card's rate\n"
     "  --rom FILE             use this 16384-byte ROM image and no other (not\n"
     "                         48.rom, not the OpenSE BASIC ROM)\n"
     "  --joystick MODE        kempston: a joystick or gamepad, when present, is a\n"
@@ -68,7 +72,8 @@ constexpr option_rule rules[] = {
     {"no-sound", 0, takes::nothing},   {"rom", 0, takes::value},
     {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
-    {"frames", 0, takes::value},       {"help", 'h', takes::nothing},
+    {"frames", 0, takes::value},       {"sound", 0, takes::value},
+    {"help", 'h', takes::nothing},
     {"version", 'V', takes::nothing},
 };
 
@@ -111,6 +116,13 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
             out.joystick = joystick_mode::none;
         else
             return bad(text, "--joystick takes kempston, keys or none, not '" + value + "'"), false;
+    } else if (name == "sound") {
+        if (value == "classic")
+            out.sound_mode = sound_kind::classic;
+        else if (value == "hifi")
+            out.sound_mode = sound_kind::hifi;
+        else
+            return bad(text, "--sound takes classic or hifi, not '" + value + "'"), false;
     } else if (name == "power-save") {
         out.power_save = true;
     } else if (name == "frames") {

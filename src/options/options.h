@@ -15,10 +15,16 @@ enum class joystick_mode {
     none,      // no Kempston interface: port 0x1F reads 0
 };
 
+enum class sound_kind {
+    classic,  // one 8-bit sample per scanline at 15600 Hz
+    hifi,     // each edge of the speaker band-limited, 16-bit at the mixer's rate
+};
+
 struct program_options {
     int scale = 1;                  // --scale N: enlargement factor 1..5
     bool fullscreen = false;        // --fullscreen
     bool sound = true;              // --no-sound turns it off
+    sound_kind sound_mode = sound_kind::classic;  // --sound classic|hifi
     std::string rom;                // --rom FILE: that ROM image only, instead of 48.rom or the default
     joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|keys|none
     std::string save_on_exit;       // --save-on-exit FILE: snapshot written when the user quits

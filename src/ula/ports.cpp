@@ -7,9 +7,11 @@
 // while held. Several half-rows may be selected at once.
 #include "ula/ula.h"
 
+#include "beeper/beeper.h"
 #include "joystick/joystick.h"
 #include "tape/tape.h"
 #include "keys/keys.h"
+#include "z80/z80.h"
 
 namespace {
 
@@ -78,5 +80,7 @@ int readula(uint16_t port) {
 
 void writeula(uint8_t value) {
     if (tape_recording && ((value ^ uladat) & 0x08)) tape_mic_edge();
+    // The hifi sound times each change of EAR or MIC to the T-state.
+    if (hifi_sound && ((value ^ uladat) & 0x18)) beeper_record(line_clock - cycles, value);
     uladat = value;
 }
