@@ -198,7 +198,8 @@ void ring_fill(int at, int length, F f) {
 void start_beeper_stream() {
     stop_beeper_stream();
     if (!_sound_installed) return;
-    const int n = beeper_samples_for_rate(get_mixer_frequency());
+    const int mixer_rate = get_mixer_frequency();
+    const int n = beeper_samples_for_rate(mixer_rate > 0 ? mixer_rate : 48000);
     if (n != syn.samples_per_frame) beeper_setup(n);
     beeper_settle();
     frame_samples.assign(size_t(n), 0);
@@ -212,10 +213,13 @@ void start_beeper_stream() {
         ring = nullptr;
         return;
     }
-    // Two frames ahead, or one beyond the mixer's own buffer when that is longer.
+    // Two frames ahead, or one beyond the mixer's own buffer when that is
+    // longer; at most two frames more. With the mixer's usual buffer that is
+    // 40 to 80 ms, as the classic stream's two halves of two 312-sample
+    // buffers at 15600 Hz.
     const int mixer_buffer = digi_driver && digi_driver->buffer_size ? digi_driver->buffer_size() : 0;
     lead = std::max(2 * n, mixer_buffer + n);
-    most = lead + 3 * n;
+    most = lead + 2 * n;
     write_pos = lead;
     cleared_to = 0;
     queued_samples = lead;
@@ -237,7 +241,11 @@ void beeper_mixsound() {
     if (voice < 0) return;  // the edges are dropped at the next frame's start
     beeper_render(frame_samples.data());
     const int pos = voice_get_position(voice);
-    if (pos < 0) return;
+    if (pos >= 0) beeper_queue_frame(pos);
+}
+
+void beeper_queue_frame(int pos) {
+    if (!ring) return;
     // What the voice has played becomes silence.
     const int played = (pos - cleared_to + ring_length) % ring_length;
     ring_fill(cleared_to, played, [](int) { return uint16_t(0x8000); });

@@ -74,5 +74,8 @@ void start_beeper_stream();
 void stop_beeper_stream();
 // Renders the frame and queues it in the voice (called by mixsound).
 void beeper_mixsound();
+// Puts the frame last rendered into the voice, given where it plays now
+// (what beeper_mixsound does after rendering).
+void beeper_queue_frame(int position);
 // Samples queued ahead of the play position after the last frame (-1 with no voice).
 int beeper_queued();

@@ -22,6 +22,7 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.scale, b.scale);
     EXPECT_EQ(a.fullscreen, b.fullscreen);
     EXPECT_EQ(a.sound, b.sound);
+    EXPECT_EQ(a.sound_mode, b.sound_mode);
     EXPECT_EQ(a.rom, b.rom);
     EXPECT_EQ(a.joystick, b.joystick);
     EXPECT_EQ(a.save_on_exit, b.save_on_exit);
@@ -49,6 +50,8 @@ const std::vector<accepted> good = {
     {{"--rom", "-odd.rom"}, [](program_options &o) { o.rom = "-odd.rom"; }},
     {{"--joystick", "keys"}, [](program_options &o) { o.joystick = joystick_mode::keys; }},
     {{"--joystick=none"}, [](program_options &o) { o.joystick = joystick_mode::none; }},
+    {{"--sound", "hifi"}, [](program_options &o) { o.sound_mode = sound_kind::hifi; }},
+    {{"--sound=hifi", "--sound=classic"}, [](program_options &) {}},
     {{"--joystick=keys", "--joystick", "kempston"}, [](program_options &) {}},
     {{"--save-on-exit", "out.z80"}, [](program_options &o) { o.save_on_exit = "out.z80"; }},
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
@@ -99,6 +102,7 @@ const std::vector<refused> bad = {
     {{"--scale"}, "--scale needs a value"},
     {{"--joystick", "mouse"}, "--joystick takes kempston, keys or none, not 'mouse'"},
     {{"--joystick=Keys"}, "not 'Keys'"},
+    {{"--sound", "hi-fi"}, "--sound takes classic or hifi, not 'hi-fi'"},
     {{"--rom", ""}, "--rom needs a file name"},
     {{"--rom"}, "--rom needs a value"},
     {{"--save-on-exit="}, "--save-on-exit needs a file name"},
@@ -107,7 +111,8 @@ const std::vector<refused> bad = {
     {{"--screenshot", "s.png", "--frames", "-5"}, "--frames takes a number"},
     {{"--fullscreen=yes"}, "--fullscreen takes no value"},
     {{"--no-sound=1"}, "--no-sound takes no value"},
-    {{"--sound"}, "unknown option '--sound'"},
+    {{"--sound"}, "--sound needs a value"},
+    {{"--sounds", "hifi"}, "unknown option '--sounds'"},
     {{"--Scale", "2"}, "unknown option '--Scale'"},
     {{"--s", "2"}, "option '--s' is ambiguous"},
     {{"--f"}, "option '--f' is ambiguous"},
@@ -153,7 +158,7 @@ TEST(Options, HelpAndVersionEndTheParse) {
     }
     // The help names every option the parser takes.
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
-                             "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--help",
+                             "--sound MODE", "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--help",
                              "--version"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
