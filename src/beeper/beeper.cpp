@@ -2,13 +2,14 @@
 //
 // A step of the speaker at time tau (in output samples) is heard as the
 // running sum of a windowed sinc centred on tau: a difference buffer takes
-// the sinc's taps, scaled by the change of level, and the output is its
-// running sum. Every tap set is normalised to sum exactly to one step, so
-// the running sum comes back to the speaker's level to the unit after each
-// edge. The sinc's cut-off (0.40 of the rate) and its Kaiser window (32
-// taps) keep everything that would fold back from above half the rate more
-// than 75 dB down; the taps reach 15 samples ahead of the edge, so the
-// stream runs that much (0.3 ms at 48 kHz) behind the machine.
+// the sinc's taps, scaled by the change of level, and the output sums it up.
+// The DC blocker (y = x - x' + p y') takes that running sum's differences,
+// which are the buffer itself, so the two make one leaky sum: y = d + p y'.
+// Every tap set is normalised to sum to one step. The sinc's cut-off (0.40
+// of the rate) and its Kaiser window (32 taps) keep everything that would
+// fold back from above half the rate more than 75 dB down; the taps reach
+// 15 samples ahead of the edge, so the stream runs that much (0.3 ms at
+// 48 kHz) behind the machine.
 //
 // The frame lasts 69888 T-states and, as the classic stream has it, a
 // fiftieth of a second: at 48 kHz an edge at T-state t falls at sample
@@ -38,11 +39,11 @@ namespace {
 constexpr int taps = 32;
 constexpr int delay = taps / 2 - 1;    // samples between an edge and the middle of its step
 constexpr int max_phases = 4096;
-constexpr int unit_bits = 16;          // each tap set sums to 1 << unit_bits
 constexpr double cutoff = 0.40;        // of the sampling rate
 constexpr double kaiser_beta = 7.0;
 constexpr double dc_corner_hz = 5.0;   // the DC blocker's corner
 constexpr int frames_per_second = 50;
+constexpr int chains = 8;              // the DC blocker's parallel chains over a frame
 constexpr double pi = 3.14159265358979323846;
 
 // Output level for each combination of EAR and MIC, as the classic stream's
@@ -53,12 +54,13 @@ constexpr int32_t level_amplitude[4] = {0x00 * 125, 0x18 * 125, 0xF4 * 125, 0xFF
 struct synthesis_state {
     int samples_per_frame = 0;
     int phases = 1;
-    std::vector<int32_t> kernel;  // phases x taps
-    std::vector<int64_t> diff;    // the frame's samples, then the taps reaching into the next
-    int64_t sum = 0;              // the running sum: the level in 1 << unit_bits units
-    uint8_t level = 0;            // the level of the last edge rendered
-    double dc_in = 0, dc_out = 0; // the DC blocker's last input and output
-    double dc_pole = 0;
+    std::vector<float> kernel;  // phases x taps
+    std::vector<float> diff;    // the frame's samples, then the taps reaching into the next
+    uint8_t level = 0;          // the level of the last edge rendered
+    float out = 0;              // the last output sample, before rounding
+    double pole = 0;            // the DC blocker's
+    std::vector<float> chains;  // the frame's leaky sums, each eighth from zero
+    std::vector<float> powers;  // pole^(i+1)
 };
 synthesis_state syn;
 
@@ -88,11 +90,14 @@ void build_kernel() {
         const double fraction = double(p) / syn.phases;
         double v[taps], total = 0;
         for (int k = 0; k < taps; ++k) total += v[k] = windowed_sinc(k - delay - 0.5 - fraction);
-        int32_t *row = &syn.kernel[size_t(p) * taps];
-        int64_t sum = 0;
-        for (int k = 0; k < taps; ++k) sum += row[k] = int32_t(std::lround(v[k] / total * (1 << unit_bits)));
-        row[delay + 1] += int32_t((int64_t(1) << unit_bits) - sum);  // exactly one step
+        for (int k = 0; k < taps; ++k) syn.kernel[size_t(p) * taps + size_t(k)] = float(v[k] / total);
     }
+}
+
+// One edge's taps into the difference buffer (the two never overlap, which
+// lets the compiler use vector instructions).
+inline void add_taps(float *__restrict d, const float *__restrict row, float change) {
+    for (int k = 0; k < taps; ++k) d[k] += change * row[k];
 }
 
 // Samples queued ahead of the play position after the last frame.
@@ -100,16 +105,10 @@ int queued_samples = -1;
 
 }  // namespace
 
-void beeper_line(int line, int64_t clock, int tape, uint8_t ula) {
-    if (line == 0) {
-        if (beeper_edge_count > 0) syn.level = beeper_edges[beeper_edge_count - 1].level;
-        beeper_edge_count = 0;
-        beeper_frame_start = clock;
-    }
-    const uint8_t bit = tape ? 2 : 0;
-    if (bit == beeper_tape_bit) return;
-    beeper_tape_bit = bit;
-    beeper_record(clock, ula);
+void beeper_start_frame(int64_t clock) {
+    if (beeper_edge_count > 0) syn.level = beeper_edges[beeper_edge_count - 1].level;
+    beeper_edge_count = 0;
+    beeper_frame_start = clock;
 }
 
 int beeper_samples_for_rate(int rate) { return std::max(1, (rate + frames_per_second / 2) / frames_per_second); }
@@ -121,46 +120,65 @@ void beeper_setup(int samples_per_frame) {
     build_kernel();
     syn.diff.assign(size_t(samples_per_frame) + 2 * taps, 0);
     const double rate = double(samples_per_frame) * frames_per_second;
-    syn.dc_pole = std::exp(-2 * pi * dc_corner_hz / rate);
+    syn.pole = std::exp(-2 * pi * dc_corner_hz / rate);
+    syn.chains.assign(size_t(samples_per_frame), 0.0f);
+    syn.powers.resize(size_t(samples_per_frame));
+    double power = 1;
+    for (float &p : syn.powers) p = float(power *= syn.pole);
     beeper_settle();
 }
 
 int beeper_samples_per_frame() { return syn.samples_per_frame; }
 
 void beeper_settle() {
-    std::fill(syn.diff.begin(), syn.diff.end(), 0);
-    syn.sum = int64_t(level_amplitude[syn.level]) << unit_bits;
-    syn.dc_in = level_amplitude[syn.level];
-    syn.dc_out = 0;
+    std::fill(syn.diff.begin(), syn.diff.end(), 0.0f);
+    syn.out = 0;
 }
 
 void beeper_render(int16_t *out) {
     const int n_out = syn.samples_per_frame;
-    const int64_t scale = int64_t(n_out) * syn.phases;
+    const int phases = syn.phases;
     const int last_start = int(syn.diff.size()) - taps;
     for (int i = 0; i < beeper_edge_count; ++i) {
         const beeper_edge &e = beeper_edges[i];
         const int32_t change = level_amplitude[e.level] - level_amplitude[syn.level];
         syn.level = e.level;
         if (!change) continue;
-        const int64_t pos = std::max<int64_t>(e.t, 0) * scale / tstates_per_frame;
-        const int start = int(std::min<int64_t>(pos / syn.phases, last_start));
-        const int32_t *row = &syn.kernel[size_t(pos % syn.phases) * taps];
-        int64_t *d = &syn.diff[size_t(start)];
-        for (int k = 0; k < taps; ++k) d[k] += int64_t(change) * row[k];
+        // The sample and the fraction of one, both by division by the
+        // frame's length, a constant.
+        const int64_t t = std::max<int32_t>(e.t, 0);
+        const int64_t sample = t * n_out / tstates_per_frame;
+        const int64_t phase = t * n_out * phases / tstates_per_frame - sample * phases;
+        add_taps(&syn.diff[size_t(std::min<int64_t>(sample, last_start))], &syn.kernel[size_t(phase) * taps],
+                 float(change));
     }
     beeper_edge_count = 0;
-    for (int m = 0; m < n_out; ++m) {
-        syn.sum += syn.diff[size_t(m)];
-        const double x = double(syn.sum) / (1 << unit_bits);
-        double y = x - syn.dc_in + syn.dc_pole * syn.dc_out;
-        if (std::fabs(y) < 1e-6) y = 0;  // no denormals in a long silence
-        syn.dc_in = x;
-        syn.dc_out = y;
-        out[m] = int16_t(std::clamp<long>(std::lround(y), -32768, 32767));
+    // The leaky sum y = d + p y' runs as eight chains at once, one over each
+    // eighth of the frame, each starting from zero; the CPU overlaps them.
+    // Then each eighth takes what the one before it ended on, decayed:
+    // p^(i+1) times that at its i-th sample.
+    const int part = n_out / chains;
+    const float *d = syn.diff.data();
+    float *z = syn.chains.data();
+    const float pole = float(syn.pole);
+    float c[chains] = {};
+    for (int i = 0; i < part; ++i)
+        for (int j = 0; j < chains; ++j) z[j * part + i] = c[j] = d[j * part + i] + pole * c[j];
+    for (int m = chains * part; m < n_out; ++m) z[m] = c[chains - 1] = d[m] + pole * c[chains - 1];
+    const float *powers = syn.powers.data();
+    float carry = syn.out;
+    for (int j = 0; j < chains; ++j) {
+        const int from = j * part, to = j == chains - 1 ? n_out : from + part;
+        const float start = carry;
+        for (int m = from; m < to; ++m) {
+            const float v = std::clamp(z[m] + powers[m - from] * start, -32768.0f, 32767.0f);
+            out[m] = int16_t(v < 0 ? v - 0.5f : v + 0.5f);
+        }
+        carry = z[to - 1] + powers[to - 1 - from] * carry;
     }
+    syn.out = std::fabs(carry) < 1e-3f ? 0 : carry;  // no denormals in a long silence
     std::copy(syn.diff.begin() + n_out, syn.diff.end(), syn.diff.begin());
-    std::fill(syn.diff.end() - n_out, syn.diff.end(), 0);
+    std::fill(syn.diff.end() - n_out, syn.diff.end(), 0.0f);
 }
 
 // ---- The stream ----
@@ -186,11 +204,13 @@ std::vector<int16_t> frame_samples;
 
 uint16_t *ring_data() { return static_cast<uint16_t *>(ring->data); }
 
-// Fills length samples from at (wrapping) with f(i).
+// Fills length samples from at (wrapping) with f(i), in at most two runs.
 template <typename F>
 void ring_fill(int at, int length, F f) {
     uint16_t *data = ring_data();
-    for (int i = 0; i < length; ++i) data[(at + i) % ring_length] = f(i);
+    const int first = std::min(length, ring_length - at);
+    for (int i = 0; i < first; ++i) data[at + i] = f(i);
+    for (int i = first; i < length; ++i) data[i - first] = f(i);
 }
 
 }  // namespace

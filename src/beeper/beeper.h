@@ -46,11 +46,21 @@ inline void beeper_record(int64_t now, uint8_t ula) {
     beeper_edge_count = n < max_beeper_edges ? n + 1 : n;
 }
 
-// The scanline poll's part (line 0 starts a new frame; edges a frame left
-// unrendered, muted or fast-loaded, are dropped with their level kept).
-// clock is the line clock at the start of the line; tape is the deck's
-// EAR level heard now (0 or 1); ula the port byte.
-void beeper_line(int line, int64_t clock, int tape, uint8_t ula);
+// Starts a frame whose first scanline starts at clock: edges the last frame
+// left unrendered (muted, or fast loading) are dropped, their level kept.
+void beeper_start_frame(int64_t clock);
+
+// The scanline poll's part: line 0 starts a new frame, and a change of the
+// tape's EAR level is an edge at the line's start. clock is the line clock at
+// the start of the line; tape is the deck's EAR level heard now (0 or 1);
+// ula the port byte.
+inline void beeper_line(int line, int64_t clock, int tape, uint8_t ula) {
+    if (line == 0) beeper_start_frame(clock);
+    const uint8_t bit = tape ? 2 : 0;
+    if (bit == beeper_tape_bit) return;
+    beeper_tape_bit = bit;
+    beeper_record(clock, ula);
+}
 
 // ---- Synthesis ----
 
