@@ -107,3 +107,20 @@ PY
     check "$mode" "duet" "$result"
 done
 note "both sounds measured"
+
+# ---- hifi: a quiet speaker is exact silence, from the first sample on and
+# across F10 off and on (the stream starts again at zero: no click) ----
+rm -f "$CAPTURE"
+start_machine quiet --sound hifi
+sleep 0.5
+tap F10
+sleep 0.5
+tap F10
+sleep 1
+stop_machine
+quiet=$(/usr/bin/python3 "$MEASURE" "$CAPTURE" "$RATE" 0)
+echo "hifi quiet: $quiet"
+[ "$(field frames "$quiet")" -gt "$RATE" ] || fail "hifi: nothing reached the sound device: $quiet"
+[ "$(field min "$quiet")" = 0 ] && [ "$(field max "$quiet")" = 0 ] \
+    || fail "hifi: the quiet speaker is not silence at zero: $quiet"
+note "hifi: a quiet speaker is silence at zero, F10 off and on included"
