@@ -64,16 +64,6 @@ pasmo --tapbas duet.asm duet.tap
 printf '10 PAUSE 50: PRINT "BEEP": PAUSE 25: BEEP 1,40: PRINT "DONE"\n' >beep.bas
 zmakebas -a 10 -n beep -o beep.tap beep.bas
 
-# Reports one spectral measurement; in hifi it must reach 50 dB.
-check() {  # mode what result
-    [ "$(field tone "$3")" = 1 ] || fail "$1: no tone found for $2: $3"
-    echo "$1 $2: $3"
-    if [ "$1" = hifi ]; then
-        awk -v p="$(field purity "$3")" 'BEGIN { exit !(p >= 50) }' \
-            || fail "$1 $2: the strongest other component is only $(field purity "$3") dB down"
-    fi
-}
-
 # Plays a tape and measures the sound from the first line it prints to the
 # second (the second line, or after the time given: the program plays on).
 play() {  # mode tape first [second | seconds] [base]
@@ -92,19 +82,44 @@ play() {  # mode tape first [second | seconds] [base]
     fi
     stop_machine
     result=$(/usr/bin/python3 "$PURITY" "$CAPTURE" "$RATE" "$before" ${5:-})
-    tone=$(/usr/bin/python3 "$MEASURE" "$CAPTURE" "$RATE" "$before")
+}
+
+# Whether the last play caught the tone, its strongest component at the
+# frequency given (within 3%) and, in hifi, every other component that is
+# not its harmonic 50 dB down.
+good() {  # mode frequency
+    /usr/bin/python3 - "$1" "$2" "$result" <<'PY'
+import sys
+mode, want = sys.argv[1], float(sys.argv[2])
+spectrum = dict(kv.split('=') for kv in sys.argv[3].split())
+ok = spectrum['tone'] == '1' and abs(float(spectrum['fundamental']) - want) < 0.03 * want
+ok = ok and (mode != 'hifi' or float(spectrum['purity']) >= 50)
+sys.exit(0 if ok else 1)
+PY
+}
+
+# The file sink takes sound only as often as Allegro's update thread runs;
+# on a loaded machine it can fall so far behind that most of a short note's
+# frames are dropped before it reads them. A measurement is therefore tried
+# up to three times; a stream that really aliases fails all three.
+measure() {  # mode what frequency play-arguments...
+    local mode=$1 what=$2 frequency=$3 attempt
+    shift 3
+    for attempt in 1 2 3; do
+        play "$mode" "$@"
+        if good "$mode" "$frequency"; then
+            echo "$mode $what: $result"
+            return 0
+        fi
+        echo "$mode $what, attempt $attempt: $result"
+    done
+    fail "$mode $what: no clean measurement in three attempts: $result"
 }
 
 for mode in classic hifi; do
-    play "$mode" beep.tap "^BEEP" "^DONE"
-    /usr/bin/python3 - "$tone" "$BEEP_NOTE" <<'PY' || fail "$mode: the tone is not BEEP 1,40: $tone"
-import sys
-f = dict(kv.split('=') for kv in sys.argv[1].split())
-sys.exit(0 if f['tone'] == '1' and abs(float(f['frequency']) - float(sys.argv[2])) < 0.03 * float(sys.argv[2]) else 1)
-PY
-    check "$mode" "BEEP 1,40" "$result"
-    play "$mode" duet.tap "DUET" 2 "$DUET_BASE"
-    check "$mode" "duet" "$result"
+    measure "$mode" "BEEP 1,40" "$BEEP_NOTE" beep.tap "^BEEP" "^DONE"
+    # The duet's strongest component is channel 1's third harmonic (2155 Hz).
+    measure "$mode" "duet" 2155 duet.tap "DUET" 2 "$DUET_BASE"
 done
 note "both sounds measured"
 
