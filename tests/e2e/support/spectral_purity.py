@@ -4,9 +4,9 @@
 Usage: spectral_purity.py FILE RATE [OFFSET_BYTES [BASE_HZ]]
 FILE holds interleaved stereo unsigned 16-bit little-endian frames at RATE
 frames per second (what Allegro's mixer hands to ALSA); the left channel is
-used from OFFSET_BYTES on. Windows of 16384 frames, a quarter window apart
+used from OFFSET_BYTES on. Windows of 8192 frames, a quarter window apart
 across the sounding stretch (from its first to its last sharp change of
-level, less a tenth at either end), are taken through a Blackman-Harris
+level, less a twentieth at either end), are taken through a Blackman-Harris
 window (side lobes 92 dB down) and a plain-Python FFT. The harmonics are
 those of BASE_HZ when given (a tune whose notes share a period), else of the
 strongest component. The file sink takes sound at the pace of Allegro's
@@ -24,7 +24,7 @@ import math
 import struct
 import sys
 
-SIZE = 16384
+SIZE = 8192
 
 
 def left_channel(path, offset):
@@ -69,7 +69,7 @@ def sounding_windows(samples):
     changes = [i for i in range(1, len(samples)) if abs(samples[i] - samples[i - 1]) > sharp]
     if not changes:
         return []
-    margin = (changes[-1] - changes[0]) // 10
+    margin = (changes[-1] - changes[0]) // 20
     first, last = changes[0] + margin, changes[-1] - margin
     return [samples[at:at + SIZE] for at in range(first, last - SIZE + 1, SIZE // 4)]
 
