@@ -19,4 +19,4 @@ as_root apt-get install -y --no-install-recommends \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   opense-basic pasmo zmakebas \
   xvfb xauth xdotool imagemagick x11-utils x11-xkb-utils xkb-data sox python3 \
-  libasound2-plugins alsa-utils
+  libasound2-plugins alsa-utils librsvg2-bin

@@ -1,10 +1,12 @@
-// The snapshot chooser: the hot key's file dialog and the command line's file.
+// The snapshot chooser: the hot key's file dialog, the command line's file,
+// and the menu's recent files.
 #include "main/chooser.h"
 
 #include <string>
 
 #include "main/deck.h"
 #include "platform/dialogs.h"
+#include "settings/settings.h"
 #include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
@@ -13,10 +15,17 @@ namespace {
 
 // Loads the file with the loader its extension picks and reports a rejected
 // file in a message box. The machine changes only when the file is accepted.
-void load(const std::string &path, std::size_t extension) {
-    if (is_tape_name(path)) return open_tape_path(path);
-    snapshot_result result = opensnapshot(path, extension);
-    if (!result.ok) message_box(result.text, result.caption);
+bool load(const std::string &path, std::size_t extension) {
+    bool ok = false;
+    if (is_tape_name(path)) {
+        ok = open_tape_path(path);
+    } else {
+        snapshot_result result = opensnapshot(path, extension);
+        ok = result.ok;
+        if (!ok) message_box(result.text, result.caption);
+    }
+    if (ok) remember_recent_file(path);
+    return ok;
 }
 
 }  // namespace
@@ -30,12 +39,12 @@ void openfilesna() {
     if (soundon) start_sound_stream();
 }
 
-void load_snapshot_path(const char *path) {
-    std::string name = path ? path : "";
-    if (is_tape_name(name)) return open_tape_path(name);
-    snapshot_result result = opensnapshot(name, snapshot_extension(name));
-    if (result.ok) return;
+bool load_file_path(const std::string &path) {
     if (soundon) stop_sound_stream();
-    message_box(result.text, result.caption);
+    const bool ok = load(path, snapshot_extension(path));
     if (soundon) start_sound_stream();
+    fill_dsquares();
+    return ok;
 }
+
+void load_snapshot_path(const char *path) { load_file_path(path ? path : ""); }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <vector>
 
+#include "actions/actions.h"
 #include "files/files.h"
 #include "main/shell.h"
 #include "platform/dialogs.h"
@@ -56,35 +57,43 @@ bool save_recording() {
 
 }  // namespace
 
-void open_tape_path(const std::string &path) {
+bool open_tape_path(const std::string &path) {
     const tape_result result = insert_tape(path);
     if (!result.ok) {
         without_sound([&] { message_box(result.text, result.caption); });
-        return;
+        return false;
     }
     start_autoload();
     fill_dsquares();
+    return true;
 }
 
-void poll_deck_hotkeys() {
-    if (released(KEY_INSERT)) {
-        if (deck.playing)
-            tape_stop();
-        else
-            tape_play();
-    }
-    if (released(KEY_HOME)) tape_rewind();
-    if (released(KEY_PGUP)) {
-        // A recording already written out is replaced; one not yet written is added to.
-        if (!tape_recording && !recording_unsaved) recorded_blocks.clear();
-        set_recording(!tape_recording);
-    }
-    if (released(KEY_PGDN)) {
-        finish_recorded_block();
-        without_sound([] { save_recording(); });
-    }
-    if (released(KEY_END)) fast_loading = !fast_loading;
+// ---- The tape's actions ----
+
+void action_tape_play(int) {
+    if (deck.playing)
+        tape_stop();
+    else
+        tape_play();
 }
+
+void action_tape_rewind(int) { tape_rewind(); }
+
+void action_tape_record(int) {
+    // A recording already written out is replaced; one not yet written is added to.
+    if (!tape_recording && !recording_unsaved) recorded_blocks.clear();
+    set_recording(!tape_recording);
+}
+
+void action_tape_write(int) {
+    finish_recorded_block();
+    without_sound([] { save_recording(); });
+}
+
+void action_fast_loading(int) { fast_loading = !fast_loading; }
+
+bool is_fast_loading() { return fast_loading; }
+bool is_recording() { return tape_recording; }
 
 bool fast_pass() {
     if (!fast_due()) {

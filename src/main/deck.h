@@ -7,12 +7,9 @@
 
 // Inserts the tape at path, resets the machine and has LOAD "" typed, after
 // which the tape plays. A refused file is reported in a message box and
-// changes nothing.
-void open_tape_path(const std::string &path);
+// changes nothing (false).
+bool open_tape_path(const std::string &path);
 
-// Insert: play or stop. Home: rewind. Page Up: recording on or off. Page
-// Down: write the recording to a .tap file. End: fast loading on or off.
-void poll_deck_hotkeys();
 
 // While the tape plays (or records) and the program loads (or saves), or LOAD
 // "" is being typed, runs frames back to back for a fifth of a second with

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "actions/actions.h"
 #include "beeper/beeper.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
@@ -14,16 +15,38 @@
 #include "main/saver.h"
 #include "main/deck.h"
 #include "main/shell.h"
+#include "main/window_icon.h"
 #include "options/options.h"
+#include "platform/drop.h"
 #include "platform/stop.h"
 #include "picture/picture.h"
 #include "screen/screen.h"
+#include "settings/settings.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
+namespace {
+
+// Writes back into the settings file what the user changed while the program
+// ran (F4, F5-F9, F10, Scroll Lock ...), so the next start looks as this one ended.
+void keep_changed_settings(const program_options &started) {
+    program_options now = started;
+    now.scale = display.scale;
+    now.fullscreen = is_fullscreen();
+    now.sound = soundon;
+    now.power_save = power_saving;
+    std::string reason;
+    if (!save_settings(changed_settings(started, now), reason))
+        std::fprintf(stderr, "brenvik: the settings were not written to %s: %s\n", settings_path().c_str(),
+                     reason.c_str());
+}
+
+}  // namespace
+
 int main(int argc, char *argv[]) {
     std::string text;
-    switch (parse_options(argc, argv, options, text)) {
+    program_options command_line;
+    switch (parse_options(argc, argv, command_line, text)) {
     case parse_outcome::done:
         std::fputs(text.c_str(), stdout);
         return 0;
@@ -33,6 +56,11 @@ int main(int argc, char *argv[]) {
     case parse_outcome::run:
         break;
     }
+    // The settings file lies under the command line, which overrides it.
+    program_options kept;
+    keeping_settings = !command_line.no_config;
+    if (keeping_settings) load_settings(kept);
+    parse_options(argc, argv, options, text, kept);
     if (!check_save_on_exit()) return 2;
     // Messages go to standard error; when that is a pipe nobody reads any
     // more (brenvik 2>&1 | head), a message must not end the program.
@@ -42,6 +70,7 @@ int main(int argc, char *argv[]) {
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();
+    set_window_icon();
     if (!initula()) return 1;
     install_keyboard();
     install_key_replay();
@@ -65,7 +94,16 @@ int main(int argc, char *argv[]) {
     open_log("Logfile.txt");
     write_to_log("Setup.");
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
+    start_drop_target();
     start_joystick(options.joystick);
+    // The right mouse button opens the menu; the pointer stays the desktop's.
+    if (install_mouse() >= 0) show_os_cursor(MOUSE_CURSOR_ARROW);
+    // What the settings were once the machine stood, to see what the user changes.
+    program_options started = options;
+    started.scale = display.scale;
+    started.fullscreen = display.fullscreen;
+    started.sound = soundon;
+    started.power_save = options.power_save;
 
     // A snapshot or tape named on the command line is loaded as if chosen with F1.
     if (!options.file.empty()) {
@@ -88,6 +126,7 @@ int main(int argc, char *argv[]) {
     // However the loop ended, the machine is saved when that was asked for;
     // a snapshot that could not be written makes the status 1.
     if (!save_on_exit() && exit_status == 0) exit_status = 1;
+    if (keeping_settings) keep_changed_settings(started);
 
     close_log();
     if (stop_requested()) {

@@ -3,11 +3,16 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
+#include "actions/actions.h"
+#include "main/menu.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "main/chooser.h"
+#include "main/dropped.h"
 #include "main/saver.h"
 #include "picture/picture.h"
 #include "main/deck.h"
@@ -88,69 +93,158 @@ void ticky() {
 
 void closed_window() { emulator.quit = 1; }
 
-void update_title() {
-    if (!title_due.exchange(0)) return;
-    if (display.show_fps)
+void show_title() {
+    if (paused)
+        std::snprintf(title, sizeof title, "Brenvik - paused");
+    else if (display.show_fps)
         std::snprintf(title, sizeof title, "Brenvik : %i fps%s", int(tick.fps.load()), tape_title().c_str());
     else
         std::snprintf(title, sizeof title, "Brenvik%s", tape_title().c_str());
     set_window_title(title);
 }
 
-void poll_hotkeys() {
-    // Quitting lets the rest of the pass run.
-    if (key[KEY_ESC]) emulator.quit = 1;
+void update_title() {
+    if (title_due.exchange(0)) show_title();
+}
 
-    if (released(KEY_F1)) {
-        openfilesna();
-        fill_dsquares();
-        tick.pending = 0;  // the time in the dialog is not caught up
-    }
-    if (released(KEY_F2)) {
-        savefilesnapshot();
-        tick.pending = 0;  // nor the time in the save dialog
-    }
-    if (released(KEY_F3)) display.use_dsquares ^= 1;
-    if (released(KEY_F4)) {
-        fullscreen_request ^= 1;
-        change_mode(display.scale);
-        tick.pending = 2;
-    }
-    for (int s = 1; s <= 5; ++s) {
-        if (released(KEY_F5 + s - 1) && display.scale != s) {
-            display.scale = s;
-            change_mode(display.scale);
-            tick.pending = 2;
-        }
-    }
-    // Held down, the machine is reset on every pass; it starts once let go.
-    if (key[KEY_F12]) resetz80();
-    if (released(KEY_F10)) {
-        soundon ^= 1;
-        if (soundon)
-            start_sound_stream();
-        else
+// ---- The actions ----
+
+void action_quit(int) { emulator.quit = 1; }  // the rest of the pass still runs
+
+void action_open(int) {
+    openfilesna();
+    fill_dsquares();
+    tick.pending = 0;  // the time in the dialog is not caught up
+}
+
+void action_save(int) {
+    savefilesnapshot();
+    tick.pending = 0;  // nor the time in the save dialog
+}
+
+void action_screenshot(int) { take_screenshot(); }
+
+void action_pause(int) {
+    paused ^= 1;
+    if (soundon) {
+        if (paused)
             stop_sound_stream();
+        else
+            start_sound_stream();
     }
-    if (released(KEY_F11)) {
-        display.fine_dither ^= 1;
-        fill_dsquares();
+    // The machine goes on from where it stood: no frames are caught up.
+    tick.pending = 0;
+    show_title();
+}
+
+// Held down, the machine is reset on every pass; it starts once let go.
+void action_reset(int) { resetz80(); }
+
+void action_power_saving(int) { toggle_power_saving(); }
+
+void action_fullscreen(int) {
+    fullscreen_request ^= 1;
+    change_mode(display.scale);
+    tick.pending = 2;
+}
+
+void action_scale(int scale) {
+    if (display.scale == scale) return;
+    display.scale = scale;
+    change_mode(display.scale);
+    tick.pending = 2;
+}
+
+void action_scale_step(int step) {
+    display.scale = std::clamp(display.scale + step, 1, 5);
+    change_mode(display.scale);
+}
+
+void action_changed_squares(int) { display.use_dsquares ^= 1; }
+
+void action_fine_dither(int) {
+    display.fine_dither ^= 1;
+    fill_dsquares();
+}
+
+void action_frame_rate(int) { display.show_fps ^= 1; }
+
+void action_sound(int) {
+    soundon ^= 1;
+    if (paused) return;  // the stream starts when the machine runs again
+    if (soundon)
+        start_sound_stream();
+    else
+        stop_sound_stream();
+}
+
+void action_menu(int) {
+    if (soundon && !paused) stop_sound_stream();
+    const action *chosen = choose_from_menu();
+    if (soundon && !paused) start_sound_stream();
+    tick.pending = 0;  // the time the menu was open is not caught up
+    if (chosen) chosen->run(chosen->arg);
+}
+
+bool is_paused() { return paused; }
+bool is_power_saving() { return power_saving; }
+bool is_fullscreen() { return fullscreen_request; }
+bool is_changed_squares() { return display.use_dsquares; }
+bool is_fine_dither() { return display.fine_dither; }
+bool is_frame_rate_shown() { return display.show_fps; }
+bool is_sound_on() { return soundon; }
+
+namespace {
+
+// Whether the action's key calls for it in this pass.
+bool key_acts(const action &a) {
+    static bool last_state[KEY_MAX];
+    switch (a.when) {
+    case acts::while_held:
+        return key[a.key] != 0;
+    case acts::on_change:
+        return std::exchange(last_state[a.key], key[a.key] != 0) != (key[a.key] != 0);
+    case acts::on_release:
+        break;
     }
-    if (released(KEY_PLUS_PAD)) {
-        if (display.scale <= 4) ++display.scale;
-        change_mode(display.scale);
+    return released(a.key);
+}
+
+}  // namespace
+
+bool poll_hotkeys() {
+    bool acted = false;
+    for (std::size_t i = 0; i < action_count; ++i) {
+        const action &a = actions[i];
+        if (!a.key || !key_acts(a)) continue;
+        a.run(a.arg);
+        acted = true;
     }
-    if (released(KEY_MINUS_PAD)) {
-        if (display.scale >= 2) --display.scale;
-        change_mode(display.scale);
+    // The right mouse button opens the menu as the Menu key does.
+    if (right_button_clicked()) {
+        action_menu(0);
+        acted = true;
     }
-    if (released(KEY_SLASH_PAD)) display.show_fps ^= 1;
-    if (released(KEY_ASTERISK)) take_screenshot();
-    if (released(KEY_SCRLOCK)) toggle_power_saving();
-    poll_deck_hotkeys();
+    // A file dropped on the window loads as one chosen with F1.
+    if (load_dropped_file()) acted = true;
+    return acted;
+}
+
+void paused_pass() {
+    update_title();
+    // The picture stands still (FLASH too) unless an action changed it: a
+    // file loaded, a mode set, the dither switched.
+    if (poll_hotkeys() && paused) {
+        drawbuffer();
+        drawscr();
+    }
+    // No frame is owed while paused, and the time is not caught up after.
+    if (paused) idle_until_tick();
+    tick.pending = 0;
 }
 
 void run_pass() {
+    if (paused) return paused_pass();
     power_idle(tick.pending);
     update_title();
     poll_hotkeys();

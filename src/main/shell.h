@@ -36,10 +36,16 @@ void closed_window();
 void set_start_mode(int scale, int fullscreen);
 // Rewrites the window title when the timer has closed a second since the last call.
 void update_title();
-// Polls every hot key once, in their fixed order.
-void poll_hotkeys();
+// Rewrites it now: "Brenvik : 50 fps", "Brenvik", "Brenvik - paused", with the tape's position.
+void show_title();
+// Polls every hot key once, in the table's order, and the right mouse
+// button. True when an action was taken.
+bool poll_hotkeys();
 // One pass of the main loop: title, hot keys, the owed frames, one redraw.
 void run_pass();
+// The pass while paused: the title, the hot keys and the menu, a redraw
+// only when an action changed the picture, then a wait for the timer's tick.
+void paused_pass();
 
 // True once, after the key has been pressed and let go again. While it is
 // held nothing else runs: no frame, no redraw. False, with the key's action

@@ -1,6 +1,9 @@
 // The command-line parser.
 #include "options/options.h"
 
+#include "actions/actions.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,68 +17,59 @@ namespace {
 
 constexpr const char *version_text = "brenvik 0.1\n";
 
-constexpr const char *option_list =
-    "  --scale N              enlargement factor 1 to 5 (default 1)\n"
-    "  --fullscreen           start on the full screen\n"
-    "  --no-sound             start with the sound off (F10 turns it on)\n"
-    "  --sound MODE           classic: the speaker sampled once per scanline\n"
-    "                         (default); hifi: every edge of the speaker timed to\n"
-    "                         the T-state and band-limited, 16-bit at the sound\n"
-    "                         card's rate\n"
-    "  --rom FILE             use this 16384-byte ROM image and no other (not\n"
-    "                         48.rom, not the OpenSE BASIC ROM)\n"
-    "  --joystick MODE        kempston: a joystick or gamepad, when present, is a\n"
-    "                         Kempston joystick (default); keys: the arrow keys and\n"
-    "                         Tab are the Kempston joystick; none: port 0x1F\n"
-    "                         reads 0\n"
-    "  --save-on-exit FILE    write a snapshot to FILE (.z80 or .sna) when quitting\n"
-    "  --power-save           sleep between frames when there is nothing to do\n"
-    "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
-    "                         FILE and exit\n"
-    "  --frames N             frames to run before --screenshot (default 100)\n"
-    "  -h, --help             show this help and exit\n"
-    "  -V, --version          show the version and exit\n";
-
-// The hot keys, as README and the manual page list them.
-constexpr const char *hot_keys =
-    "\nHot keys:\n"
-    "  Esc                    quit (the window's close button too)\n"
-    "  F1                     load a snapshot or tape\n"
-    "  F2                     save a snapshot (.z80 or .sna)\n"
-    "  F3                     redraw only the changed squares, or everything\n"
-    "  F4                     window or full screen\n"
-    "  F5 .. F9               scale 1 .. 5\n"
-    "  F10                    sound on or off\n"
-    "  F11                    fine dither on or off\n"
-    "  F12                    reset (while held)\n"
-    "  Keypad + / Keypad -    scale up / down\n"
-    "  Keypad /               frame rate in the title on or off\n"
-    "  Keypad *               screenshot: brenvik-NNNN.png in the working directory\n"
-    "  Scroll Lock            power saving on or off\n"
-    "  Insert                 tape: play or stop\n"
-    "  Home                   tape: rewind\n"
-    "  Page Up                tape: recording on or off\n"
-    "  Page Down              tape: write the recording to a .tap file\n"
-    "  End                    tape: fast loading on or off\n";
-
 // What each option takes.
 enum class takes { nothing, value };
 
+// One row per option: its name, what it takes, whether the settings file
+// keeps it (under the same name; a switch as "yes" or "no") and its help.
+// A help line's "\n" continues it on the next line, under the first.
 struct option_rule {
     const char *name;  // without the leading "--"
     char short_name;   // 0 for none
     takes arg;
+    const char *value_name;  // "N", "FILE": how the help names the value
+    bool kept;               // a settings-file entry
+    const char *help;
 };
 
 constexpr option_rule rules[] = {
-    {"scale", 0, takes::value},        {"fullscreen", 0, takes::nothing},
-    {"no-sound", 0, takes::nothing},   {"rom", 0, takes::value},
-    {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
-    {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
-    {"frames", 0, takes::value},       {"sound", 0, takes::value},
-    {"help", 'h', takes::nothing},
-    {"version", 'V', takes::nothing},
+    {"scale", 0, takes::value, "N", true, "enlargement factor 1 to 5 (default 1)"},
+    {"fullscreen", 0, takes::nothing, nullptr, true, "start on the full screen"},
+    {"no-sound", 0, takes::nothing, nullptr, true, "start with the sound off (F10 turns it on)"},
+    {"sound", 0, takes::value, "MODE", true,
+     "classic: the speaker sampled once per scanline\n(default); hifi: every edge of the speaker timed to\n"
+     "the T-state and band-limited, 16-bit at the sound\ncard's rate"},
+    {"rom", 0, takes::value, "FILE", false,
+     "use this 16384-byte ROM image and no other (not\n48.rom, not the OpenSE BASIC ROM)"},
+    {"joystick", 0, takes::value, "MODE", true,
+     "kempston: a joystick or gamepad, when present, is a\nKempston joystick (default); keys: the arrow keys and\n"
+     "Tab are the Kempston joystick; none: port 0x1F\nreads 0"},
+    {"save-on-exit", 0, takes::value, "FILE", false, "write a snapshot to FILE (.z80 or .sna) when quitting"},
+    {"power-save", 0, takes::nothing, nullptr, true, "sleep between frames when there is nothing to do"},
+    {"screenshot", 0, takes::value, "FILE", false, "run without pacing, write the picture as a PNG to\nFILE and exit"},
+    {"frames", 0, takes::value, "N", false, "frames to run before --screenshot (default 100)"},
+    {"no-config", 0, takes::nothing, nullptr, false,
+     "start from the defaults: read no settings file and\nwrite none, nor the recent files"},
+    {"help", 'h', takes::nothing, nullptr, false, "show this help and exit"},
+    {"version", 'V', takes::nothing, nullptr, false, "show the version and exit"},
 };
+
+// The options part of --help, from the rules.
+std::string option_list() {
+    std::string text;
+    for (const option_rule &o : rules) {
+        std::string head = "  ";
+        if (o.short_name) head += std::string("-") + o.short_name + ", ";
+        head += std::string("--") + o.name;
+        if (o.value_name) head += std::string(" ") + o.value_name;
+        head.resize(std::max<std::size_t>(head.size() + 1, 25), ' ');
+        std::string help = o.help;
+        for (std::size_t nl = 0; (nl = help.find('\n', nl)) != std::string::npos; nl += 26)
+            help.replace(nl, 1, "\n" + std::string(25, ' '));
+        text += head + help + "\n";
+    }
+    return text;
+}
 
 parse_outcome bad(std::string &text, const std::string &why) {
     text = "brenvik: " + why + "\n" + usage_text;
@@ -93,6 +87,15 @@ bool number(const std::string &s, long low, long high, long &out) {
     return true;
 }
 
+bool switch_value(const std::string &v, bool &on) {
+    static const char *const yes[] = {"yes", "true", "on", "1"}, *const no[] = {"no", "false", "off", "0"};
+    for (const char *y : yes)
+        if (v == y) return on = true;
+    for (const char *n : no)
+        if (v == n) return !(on = false);
+    return false;
+}
+
 // Applies one option with its value; returns false with text set when the value is wrong.
 bool apply(const option_rule &o, const std::string &value, program_options &out, std::string &text) {
     const std::string name = o.name;
@@ -100,31 +103,28 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
     if (name == "scale") {
         if (!number(value, 1, 5, n)) return bad(text, "--scale takes a number from 1 to 5, not '" + value + "'"), false;
         out.scale = int(n);
-    } else if (name == "fullscreen") {
-        out.fullscreen = true;
-    } else if (name == "no-sound") {
-        out.sound = false;
+    } else if (o.arg == takes::nothing) {
+        // A switch: given on the command line it is "yes"; the settings file says yes or no.
+        bool on = false;
+        if (!switch_value(value, on)) return bad(text, "--" + name + " is yes or no, not '" + value + "'"), false;
+        if (name == "fullscreen") out.fullscreen = on;
+        if (name == "no-sound") out.sound = !on;
+        if (name == "power-save") out.power_save = on;
+        if (name == "no-config") out.no_config = on;
     } else if (name == "rom" || name == "save-on-exit" || name == "screenshot") {
         if (value.empty()) return bad(text, "--" + name + " needs a file name"), false;
         (name == "rom" ? out.rom : name == "save-on-exit" ? out.save_on_exit : out.screenshot) = value;
     } else if (name == "joystick") {
-        if (value == "kempston")
-            out.joystick = joystick_mode::kempston;
-        else if (value == "keys")
-            out.joystick = joystick_mode::keys;
-        else if (value == "none")
-            out.joystick = joystick_mode::none;
-        else
+        int m = 0;
+        while (m < joystick_mode_count && value != joystick_names[m]) ++m;
+        if (m == joystick_mode_count)
             return bad(text, "--joystick takes kempston, keys or none, not '" + value + "'"), false;
+        out.joystick = joystick_mode(m);
     } else if (name == "sound") {
-        if (value == "classic")
-            out.sound_mode = sound_kind::classic;
-        else if (value == "hifi")
-            out.sound_mode = sound_kind::hifi;
-        else
-            return bad(text, "--sound takes classic or hifi, not '" + value + "'"), false;
-    } else if (name == "power-save") {
-        out.power_save = true;
+        int m = 0;
+        while (m < sound_kind_count && value != sound_kind_names[m]) ++m;
+        if (m == sound_kind_count) return bad(text, "--sound takes classic or hifi, not '" + value + "'"), false;
+        out.sound_mode = sound_kind(m);
     } else if (name == "frames") {
         if (!number(value, 0, 100000000, n))
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
@@ -140,11 +140,46 @@ std::string help_text() {
     return std::string("Usage: brenvik [OPTION]... [SNAPSHOT|TAPE]\n"
                        "A ZX Spectrum 48K emulator. Loads SNAPSHOT (.sna, .z80) or TAPE (.tap, .tzx)\n"
                        "after start-up when one is given.\n\n") +
-           option_list + hot_keys;
+           option_list() + hot_key_help() +
+           "\nSettings: $XDG_CONFIG_HOME/brenvik/brenvik.conf (else ~/.config/brenvik/brenvik.conf),\n"
+           "one 'name = value' line per option kept there (" + kept_names() + ");\n"
+           "the command line overrides it, and changes made while running are written back on quit.\n";
 }
 
-parse_outcome parse_options(int argc, const char *const argv[], program_options &out, std::string &text) {
-    program_options parsed;
+std::string kept_names() {
+    std::string names;
+    for (const option_rule &o : rules)
+        if (o.kept) names += (names.empty() ? "" : ", ") + std::string(o.name);
+    return names;
+}
+
+bool apply_setting(const std::string &name, const std::string &value, program_options &out, std::string &why) {
+    for (const option_rule &o : rules) {
+        if (!o.kept || name != o.name) continue;
+        std::string text;
+        if (apply(o, value, out, text)) return true;
+        // The parser's reason without its "brenvik: " and the usage.
+        why = text.substr(9, text.find('\n') - 9);
+        return false;
+    }
+    why = "no setting is called '" + name + "'";
+    return false;
+}
+
+std::string setting_value(const program_options &o, const std::string &name) {
+    auto yes_no = [](bool on) { return std::string(on ? "yes" : "no"); };
+    if (name == "scale") return std::to_string(o.scale);
+    if (name == "fullscreen") return yes_no(o.fullscreen);
+    if (name == "no-sound") return yes_no(!o.sound);
+    if (name == "power-save") return yes_no(o.power_save);
+    if (name == "joystick") return joystick_names[int(o.joystick)];
+    if (name == "sound") return sound_kind_names[int(o.sound_mode)];
+    return "";
+}
+
+parse_outcome parse_options(int argc, const char *const argv[], program_options &out, std::string &text,
+                            const program_options &base) {
+    program_options parsed = base;
     bool options_end = false;
     bool file_given = false;
     for (int i = 1; i < argc; ++i) {
@@ -205,6 +240,7 @@ parse_outcome parse_options(int argc, const char *const argv[], program_options 
             text = version_text;
             return parse_outcome::done;
         }
+        if (found->arg == takes::nothing) value = "yes";
         if (!apply(*found, value, parsed, text)) return parse_outcome::bad;
     }
     if (parsed.frames_given && parsed.screenshot.empty()) return bad(text, "--frames goes with --screenshot FILE");

@@ -14,11 +14,17 @@ enum class joystick_mode {
     keys,      // the arrow keys and a fire key drive port 0x1F instead of the digits 5 to 8
     none,      // no Kempston interface: port 0x1F reads 0
 };
+// The modes by their names on the command line, in the order above.
+constexpr const char *joystick_names[] = {"kempston", "keys", "none"};
+constexpr int joystick_mode_count = 3;
 
 enum class sound_kind {
     classic,  // one 8-bit sample per scanline at 15600 Hz
     hifi,     // each edge of the speaker band-limited, 16-bit at the mixer's rate
 };
+// The kinds by their names on the command line, in the order above.
+constexpr const char *sound_kind_names[] = {"classic", "hifi"};
+constexpr int sound_kind_count = 2;
 
 struct program_options {
     int scale = 1;                  // --scale N: enlargement factor 1..5
@@ -32,6 +38,7 @@ struct program_options {
     std::string screenshot;         // --screenshot FILE: run headless-fast, write a PNG, exit
     long frames = 100;              // --frames N: how many frames to run before --screenshot
     bool frames_given = false;      // --frames was on the command line
+    bool no_config = false;         // --no-config: no settings file read or written
     std::string file;               // the snapshot or tape to load after start-up
 };
 
@@ -44,8 +51,22 @@ enum class parse_outcome {
     bad,   // print text (one line saying why, then the usage) on standard error, exit 2
 };
 
-// Parses argv[1..argc-1] into out. text is what to print for done and bad.
-parse_outcome parse_options(int argc, const char *const argv[], program_options &out, std::string &text);
+// Parses argv[1..argc-1] over base (the defaults, or what the settings file
+// says) into out. text is what to print for done and bad; out is written
+// only for run.
+parse_outcome parse_options(int argc, const char *const argv[], program_options &out, std::string &text,
+                            const program_options &base = program_options());
+
+// ---- The settings file's entries: the options it keeps, by their long names ----
+
+// The kept options' names, comma-separated, as the help lists them.
+std::string kept_names();
+// Applies a settings entry as the option of that name with that value (a
+// switch takes yes or no). False, with the reason, for a name the file does
+// not keep or a value the option refuses; out is then unchanged.
+bool apply_setting(const std::string &name, const std::string &value, program_options &out, std::string &why);
+// The value a settings entry would write for o ("3", "yes", "keys").
+std::string setting_value(const program_options &o, const std::string &name);
 
 // The usage summary and the whole --help text (they share the option list).
 extern const char *const usage_text;

@@ -17,6 +17,7 @@
 #include "z80/z80.h"
 
 std::atomic<int32_t> power_saving{0};
+std::atomic<int32_t> paused{0};
 
 namespace {
 
@@ -33,26 +34,43 @@ constexpr long longest_wait_ns = 100'000'000;
 
 }  // namespace
 
-void power_tick() {
-    if (power_saving.load(std::memory_order_relaxed)) sem_post(&ticks.sem);
-}
-
-void power_idle(int32_t frames_owed) {
-    if (!power_saving.load(std::memory_order_relaxed)) return;
-    // Ticks posted before this point are counted in frames_owed already.
-    while (sem_trywait(&ticks.sem) == 0) {
-    }
-    if (frames_owed > 0) return;
-    if (display.use_dsquares && std::memchr(dsquare, 1, squares)) return;
+bool tick_wait(long limit_ns) {
     timespec until;
     clock_gettime(CLOCK_REALTIME, &until);
-    until.tv_nsec += longest_wait_ns;
+    until.tv_sec += limit_ns / 1'000'000'000;
+    until.tv_nsec += limit_ns % 1'000'000'000;
     if (until.tv_nsec >= 1'000'000'000) {
         until.tv_nsec -= 1'000'000'000;
         ++until.tv_sec;
     }
-    while (sem_timedwait(&ticks.sem, &until) != 0 && errno == EINTR) {
+    for (;;) {
+        if (sem_timedwait(&ticks.sem, &until) == 0) return true;
+        if (errno != EINTR) return false;
     }
+}
+
+bool (*wait_for_tick)(long limit_ns) = tick_wait;
+
+void power_tick() {
+    if (power_saving.load(std::memory_order_relaxed) || paused.load(std::memory_order_relaxed)) sem_post(&ticks.sem);
+}
+
+void drop_ticks() {
+    while (sem_trywait(&ticks.sem) == 0) {
+    }
+}
+
+void idle_until_tick() {
+    // Ticks posted before this point are counted in the frames owed already.
+    drop_ticks();
+    wait_for_tick(longest_wait_ns);
+}
+
+void power_idle(int32_t frames_owed) {
+    if (!power_saving.load(std::memory_order_relaxed)) return;
+    if (frames_owed > 0) return;
+    if (display.use_dsquares && std::memchr(dsquare, 1, squares)) return;
+    idle_until_tick();
 }
 
 void toggle_power_saving() {

@@ -11,23 +11,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/gtk_setup.h"
 #include "platform/stop.h"
 
 namespace {
-
-// Starts GTK on first use. Without a display the dialogs cannot be shown.
-bool gtk_ready() {
-    static int state = -1;
-    if (state < 0) {
-        state = gtk_init_check(nullptr, nullptr) ? 1 : 0;
-        if (!state) std::fprintf(stderr, "brenvik: GTK cannot open the display; no dialogs can be shown.\n");
-    }
-    return state == 1;
-}
-
-void settle() {
-    while (gtk_events_pending()) gtk_main_iteration();
-}
 
 // The emulator's window is not a GTK window, so a dialog cannot be made its
 // child. Keeping the dialog above all others keeps it in sight, also over
@@ -151,7 +138,7 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
         if (chosen) break;
     }
     gtk_widget_destroy(dialog);
-    settle();
+    settle_gtk();
     return chosen;
 }
 
@@ -165,7 +152,7 @@ void message_box(const std::string &text, const std::string &caption) {
     in_front(box);
     run_dialog(box);
     gtk_widget_destroy(box);
-    settle();
+    settle_gtk();
 }
 
 bool choose_file_to_save(const std::string &title, const std::string &filter_name,
@@ -191,7 +178,7 @@ bool choose_file_to_save(const std::string &title, const std::string &filter_nam
         g_free(name);
     }
     gtk_widget_destroy(dialog);
-    settle();
+    settle_gtk();
     return chosen;
 }
 
@@ -207,7 +194,7 @@ save_answer ask_save_discard(const std::string &text, const std::string &caption
     in_front(box);
     const gint response = run_dialog(box);
     gtk_widget_destroy(box);
-    settle();
+    settle_gtk();
     if (response == GTK_RESPONSE_ACCEPT) return save_answer::save;
     if (response == GTK_RESPONSE_REJECT) return save_answer::discard;
     return save_answer::cancel;

@@ -1,7 +1,8 @@
 #!/bin/bash
 # `cmake --install` puts the program, the desktop entry for .sna, .z80, .tap
-# and .tzx files, their MIME types and the manual page in place, and the desktop's
-# MIME database then knows both file types in any letter case.
+# and .tzx files, their MIME types, the icon and the manual page in place, and
+# the desktop's MIME database then knows the file types in any letter case
+# and its icon cache the icon.
 set -euo pipefail
 : "${BRENVIK_BUILD:?}"
 work=$(mktemp -d)
@@ -17,6 +18,15 @@ done
 
 desktop="$prefix/share/applications/brenvik.desktop"
 grep -qx 'Exec=brenvik %f' "$desktop" || fail "the desktop entry does not pass the file to the program"
+grep -qx 'Icon=brenvik' "$desktop" || fail "the desktop entry names no icon"
+# The icon: its drawing and a PNG of each size, each as large as its folder says.
+icons="$prefix/share/icons/hicolor"
+[ -f "$icons/scalable/apps/brenvik.svg" ] || fail "the scalable icon is not installed"
+for size in 16 22 24 32 48 64 128 256; do
+    png="$icons/${size}x${size}/apps/brenvik.png"
+    [ -f "$png" ] || fail "the ${size}x${size} icon is not installed"
+    [ "$(identify -format '%wx%h' "$png")" = "${size}x${size}" ] || fail "the ${size}x${size} icon has another size"
+done
 for t in application/x-spectrum-sna application/x-spectrum-z80 application/x-spectrum-tap application/x-spectrum-tzx; do
     grep -q "^MimeType=.*$t;" "$desktop" || fail "the desktop entry does not open $t"
     grep -q "type=\"$t\"" "$prefix/share/mime/packages/brenvik.xml" || fail "$t is not defined"
@@ -41,5 +51,8 @@ if command -v update-mime-database >/dev/null; then
     grep -q 'application/x-spectrum-tap:\*\.tap' "$globs" || fail ".tap glob missing"
     grep -q 'application/x-spectrum-tzx:\*\.tzx' "$globs" || fail ".tzx glob missing"
     ! grep spectrum "$globs" | grep -q ':cs' || fail "the globs must not be case-sensitive"
+fi
+if command -v gtk-update-icon-cache >/dev/null; then
+    [ -f "$icons/icon-theme.cache" ] || fail "the icon cache was not refreshed"
 fi
 echo "install: ok"

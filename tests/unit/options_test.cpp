@@ -61,7 +61,7 @@ const std::vector<accepted> good = {
      [](program_options &o) { o.screenshot = "s.png", o.frames = 0, o.frames_given = true; }},
     {{"--frames", "250", "--screenshot", "s.png"},
      [](program_options &o) { o.screenshot = "s.png", o.frames = 250, o.frames_given = true; }},
-    {{"--full", "--sca=2", "--no", "--j", "none"},
+    {{"--full", "--sca=2", "--no-s", "--j", "none"},
      [](program_options &o) { o.fullscreen = true, o.scale = 2, o.sound = false, o.joystick = joystick_mode::none; }},
     {{"game.z80"}, [](program_options &o) { o.file = "game.z80"; }},
     {{"-"}, [](program_options &o) { o.file = "-"; }},
@@ -161,6 +161,23 @@ TEST(Options, HelpAndVersionEndTheParse) {
                              "--sound MODE", "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--help",
                              "--version"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
+}
+
+}  // namespace
+
+namespace {
+
+// The sound kind is kept in the settings file under its option's name.
+TEST(Options, SoundIsASetting) {
+    program_options o;
+    std::string why;
+    EXPECT_EQ(setting_value(o, "sound"), "classic");
+    ASSERT_TRUE(apply_setting("sound", "hifi", o, why)) << why;
+    EXPECT_EQ(o.sound_mode, sound_kind::hifi);
+    EXPECT_EQ(setting_value(o, "sound"), "hifi");
+    EXPECT_FALSE(apply_setting("sound", "loud", o, why));
+    EXPECT_EQ(why, "--sound takes classic or hifi, not 'loud'");
+    EXPECT_NE(kept_names().find("sound"), std::string::npos);
 }
 
 }  // namespace

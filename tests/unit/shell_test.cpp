@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake_display.h"
@@ -13,12 +14,19 @@
 int chooser_opened = 0;
 void openfilesna() { ++chooser_opened; }
 void load_snapshot_path(const char *) {}
+bool load_file_path(const std::string &) { return true; }
 int saver_opened = 0;
 void savefilesnapshot() { ++saver_opened; }
 // The tape deck's user side stays idle here: no tape is in.
-void poll_deck_hotkeys() {}
 bool fast_pass() { return false; }
 std::string tape_title() { return ""; }
+// The menu: the action a user picks in it, and the right button's clicks.
+const action *menu_pick = nullptr;
+const action *choose_from_menu() { return menu_pick; }
+bool right_click = false;
+bool right_button_clicked() { return std::exchange(right_click, false); }
+// Nothing is dropped on a fake display.
+bool load_dropped_file() { return false; }
 
 namespace {
 
