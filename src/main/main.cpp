@@ -8,6 +8,7 @@
 
 #include "actions/actions.h"
 #include "beam/beam.h"
+#include "beeper/beeper.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
 #include "log/log.h"
@@ -73,6 +74,7 @@ int main(int argc, char *argv[]) {
     // Both before the first window, whose size depends on the border.
     border_shown = options.border ? 1 : 0;
     floating_bus = options.floating_bus ? 1 : 0;
+    hifi_sound = options.sound_mode == sound_kind::hifi;
     initz80();
     if (!(options.rom.empty() ? loadroms() : loadrom_given(options.rom))) return 1;
     resetz80();

@@ -40,6 +40,9 @@ constexpr option_rule rules[] = {
     {"scale", 0, takes::value, "N", true, "enlargement factor 1 to 5 (default 1)"},
     {"fullscreen", 0, takes::nothing, nullptr, true, "start on the full screen"},
     {"no-sound", 0, takes::nothing, nullptr, true, "start with the sound off (F10 turns it on)"},
+    {"sound", 0, takes::value, "MODE", true,
+     "classic: the speaker sampled once per scanline\n(default); hifi: every edge of the speaker timed to\n"
+     "the T-state and band-limited, 16-bit at the sound\ncard's rate"},
     {"rom", 0, takes::value, "FILE", false,
      "use this 16384-byte ROM image and no other (not\n48.rom, not the OpenSE BASIC ROM)"},
     {"joystick", 0, takes::value, "MODE", true,
@@ -161,6 +164,11 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
     } else if (name == "type") {
         if (value.empty()) return bad(text, "--type needs the text to type"), false;
         out.type = value;
+    } else if (name == "sound") {
+        int m = 0;
+        while (m < sound_kind_count && value != sound_kind_names[m]) ++m;
+        if (m == sound_kind_count) return bad(text, "--sound takes classic or hifi, not '" + value + "'"), false;
+        out.sound_mode = sound_kind(m);
     } else if (name == "frames") {
         if (!number(value, 0, 100000000, n))
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
@@ -217,6 +225,7 @@ std::string setting_value(const program_options &o, const std::string &name) {
     if (name == "rewind") return std::to_string(o.rewind);
     if (name == "border") return yes_no(o.border);
     if (name == "floating-bus") return yes_no(o.floating_bus);
+    if (name == "sound") return sound_kind_names[int(o.sound_mode)];
     return "";
 }
 

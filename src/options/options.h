@@ -29,10 +29,19 @@ struct start_poke {
     uint8_t value;
 };
 
+enum class sound_kind {
+    classic,  // one 8-bit sample per scanline at 15600 Hz
+    hifi,     // each edge of the speaker band-limited, 16-bit at the mixer's rate
+};
+// The kinds by their names on the command line, in the order above.
+constexpr const char *sound_kind_names[] = {"classic", "hifi"};
+constexpr int sound_kind_count = 2;
+
 struct program_options {
     int scale = 1;                  // --scale N: enlargement factor 1..5
     bool fullscreen = false;        // --fullscreen
     bool sound = true;              // --no-sound turns it off
+    sound_kind sound_mode = sound_kind::classic;  // --sound classic|hifi
     std::string rom;                // --rom FILE: that ROM image only, instead of 48.rom or the default
     joystick_mode joystick = joystick_mode::kempston;  // --joystick kempston|sinclair1|sinclair2|cursor|keys|none
     std::string pad_map;            // --pad-map MAP: pad inputs on Spectrum keys ("up=Q,fire=M")

@@ -8,9 +8,11 @@
 #include "ula/ula.h"
 
 #include "beam/beam.h"
+#include "beeper/beeper.h"
 #include "joystick/joystick.h"
 #include "tape/tape.h"
 #include "keys/keys.h"
+#include "z80/z80.h"
 
 namespace {
 
@@ -80,5 +82,7 @@ int readula(uint16_t port) {
 void writeula(uint8_t value) {
     if (tape_recording && ((value ^ uladat) & 0x08)) tape_mic_edge();
     border_write(value);
+    // The hifi sound times each change of EAR or MIC to the T-state.
+    if (hifi_sound && ((value ^ uladat) & 0x18)) beeper_record(line_clock - cycles, value);
     uladat = value;
 }

@@ -8,6 +8,7 @@
 #include <allegro/internal/aintern.h>  // _sound_installed
 
 #include "beam/beam.h"
+#include "beeper/beeper.h"
 #include "tape/tape.h"
 #include "z80/z80.h"
 
@@ -36,10 +37,15 @@ void pollline(int line) {
     if (line == 0) beam_frame_start();
     // A playing tape is heard too: the EAR input shares the speaker's line.
     speakerstat[line] = (uladat & 0x18) | (deck.playing && deck.level ? 0x10 : 0);
+    if (hifi_sound) beeper_line(line, line_clock, deck.playing && deck.level, uladat);
     line_clock += tstates_per_line;  // the tape's T-state clock, at the end of this line
 }
 
 void mixsound() {
+    if (hifi_sound) {
+        beeper_mixsound();
+        return;
+    }
     if (!as) return;  // sound system missing, or stream stopped
     auto *samples = static_cast<uint8_t *>(stream_buffer_get(as));
     if (!samples) return;  // the stream still has data: this frame is dropped
@@ -50,10 +56,15 @@ void mixsound() {
 void start_sound_stream() {
     stop_sound_stream();  // a stream replaces, never joins, the one before it
     if (!_sound_installed) return;
+    if (hifi_sound) {
+        start_beeper_stream();
+        return;
+    }
     as = play_audio_stream(sound_samples, 8, 0, sound_rate, 255, 127);
 }
 
 void stop_sound_stream() {
     if (as) stop_audio_stream(as);
     as = nullptr;
+    stop_beeper_stream();
 }

@@ -22,6 +22,7 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.scale, b.scale);
     EXPECT_EQ(a.fullscreen, b.fullscreen);
     EXPECT_EQ(a.sound, b.sound);
+    EXPECT_EQ(a.sound_mode, b.sound_mode);
     EXPECT_EQ(a.rom, b.rom);
     EXPECT_EQ(a.joystick, b.joystick);
     EXPECT_EQ(a.pad_map, b.pad_map);
@@ -68,6 +69,8 @@ const std::vector<accepted> good = {
     {{"--type", "10 PRINT 1\n", "g.z80"}, [](program_options &o) { o.type = "10 PRINT 1\n", o.file = "g.z80"; }},
     {{"--poke", "40000,0", "--poke=0xC000,201"},
      [](program_options &o) { o.pokes = {{40000, 0}, {0xC000, 201}}; }},
+    {{"--sound", "hifi"}, [](program_options &o) { o.sound_mode = sound_kind::hifi; }},
+    {{"--sound=hifi", "--sound=classic"}, [](program_options &) {}},
     {{"--joystick=keys", "--joystick", "kempston"}, [](program_options &) {}},
     {{"--save-on-exit", "out.z80"}, [](program_options &o) { o.save_on_exit = "out.z80"; }},
     {{"--save-on-exit=out.sna"}, [](program_options &o) { o.save_on_exit = "out.sna"; }},
@@ -126,6 +129,7 @@ const std::vector<refused> bad = {
     {{"--type", "run", "game.tzx"}, "--type cannot go with a tape"},
     {{"--poke", "100,1"}, "--poke takes ADDRESS,VALUE (address 16384 to 65535, value 0 to 255), not '100,1'"},
     {{"--joystick=Keys"}, "not 'Keys'"},
+    {{"--sound", "hi-fi"}, "--sound takes classic or hifi, not 'hi-fi'"},
     {{"--rom", ""}, "--rom needs a file name"},
     {{"--rom"}, "--rom needs a value"},
     {{"--save-on-exit="}, "--save-on-exit needs a file name"},
@@ -136,7 +140,8 @@ const std::vector<refused> bad = {
     {{"--screenshot", "s.png", "--frames", "-5"}, "--frames takes a number"},
     {{"--fullscreen=yes"}, "--fullscreen takes no value"},
     {{"--no-sound=1"}, "--no-sound takes no value"},
-    {{"--sound"}, "unknown option '--sound'"},
+    {{"--sound"}, "--sound needs a value"},
+    {{"--sounds", "hifi"}, "unknown option '--sounds'"},
     {{"--Scale", "2"}, "unknown option '--Scale'"},
     {{"--s", "2"}, "option '--s' is ambiguous"},
     {{"--f"}, "option '--f' is ambiguous"},
@@ -184,8 +189,25 @@ TEST(Options, HelpAndVersionEndTheParse) {
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
                              "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP",
                              "--pok FILE", "--poke ADDRESS,VALUE", "--type TEXT", "--help", "--version", "--border",
-                             "--floating-bus", "--no-config", "--rewind SECONDS"})
+                             "--floating-bus", "--no-config", "--rewind SECONDS", "--sound MODE"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
+}
+
+}  // namespace
+
+namespace {
+
+// The sound kind is kept in the settings file under its option's name.
+TEST(Options, SoundIsASetting) {
+    program_options o;
+    std::string why;
+    EXPECT_EQ(setting_value(o, "sound"), "classic");
+    ASSERT_TRUE(apply_setting("sound", "hifi", o, why)) << why;
+    EXPECT_EQ(o.sound_mode, sound_kind::hifi);
+    EXPECT_EQ(setting_value(o, "sound"), "hifi");
+    EXPECT_FALSE(apply_setting("sound", "loud", o, why));
+    EXPECT_EQ(why, "--sound takes classic or hifi, not 'loud'");
+    EXPECT_NE(kept_names().find("sound"), std::string::npos);
 }
 
 }  // namespace

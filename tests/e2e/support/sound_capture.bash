@@ -3,7 +3,7 @@
 # mixer plays lands in $CAPTURE. Sourced after session.bash, once e2e_workdir
 # has made $E2E_DIR.
 
-RATE=15600       # the mixer runs at the beeper's own rate: no resampling
+RATE=${RATE:-15600}  # the mixer runs at the beeper's own rate (no resampling) unless a test sets it
 CAPTURE="$E2E_DIR/capture.raw"
 MEASURE="$E2E_SUPPORT/audio_measure.py"
 
