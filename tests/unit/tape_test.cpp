@@ -477,3 +477,41 @@ TEST(TapeDeck, StopsAtStopBlockAndPlaysOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// The length limit is one of playing time and pulses, measured before the
+// tape is built: a few bytes that loop for weeks are refused at once, and a
+// long tape of real programs is taken.
+TEST(TapeReader, LimitsPlayingTimeNotFileShape) {
+    bytes long_tap;
+    for (int block = 0; block < 7; ++block) {
+        const std::size_t n = block < 6 ? 65535 : 5000;  // all ones: 3420 T-states a bit
+        long_tap.push_back(uint8_t(n));
+        long_tap.push_back(uint8_t(n >> 8));
+        long_tap.insert(long_tap.end(), n, 0xFF);
+    }
+    struct sized {
+        const char *name;
+        bool tzx;
+        bytes data;
+        bool taken;
+    };
+    const sized cases[] = {
+        {"49 days of pauses in a loop", true, tzx_with({0x24, 0xFF, 0xFF, 0x20, 0xFF, 0xFF, 0x25}), false},
+        {"4 billion 1 T pulses in a loop", true, tzx_with({0x24, 0xFF, 0xFF, 0x12, 1, 0, 0xFF, 0xFF, 0x25}), false},
+        {"4 billion empty symbols", true,
+         tzx_with({0x19, 17, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 1, 0, 0, 0}), false},
+        {"52 minutes of .tap", false, long_tap, true},
+    };
+    for (const sized &c : cases) {
+        tape_image image;
+        const tape_result r = c.tzx ? read_tzx(c.data.data(), c.data.size(), c.name, image)
+                                    : read_tap(c.data.data(), c.data.size(), c.name, image);
+        EXPECT_EQ(r.ok, c.taken) << c.name << ": " << r.text;
+        if (r.ok) EXPECT_GT(image.length, uint64_t(52 * 60) * 3500000) << c.name;
+        if (!r.ok) EXPECT_EQ(r.caption, "Unsupported Tape") << c.name;
+    }
+}
+
+}  // namespace
