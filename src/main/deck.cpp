@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "files/files.h"
+#include "joystick/joystick.h"
+#include "keys/keys.h"
 #include "main/shell.h"
 #include "platform/dialogs.h"
 #include "screen/screen.h"
@@ -69,7 +71,7 @@ void open_tape_path(const std::string &path) {
 void poll_deck_hotkeys() {
     if (released(KEY_INSERT)) {
         if (deck.playing)
-            tape_stop();
+            tape_stop_by_user();
         else
             tape_play();
     }
@@ -98,12 +100,17 @@ bool fast_pass() {
     // Muted, also when F10 turned the sound on meanwhile.
     was_fast = true;
     stop_sound_stream();
+    // Every frame reads the keys and the joystick as a paced one does, and
+    // the hot keys are looked at after it, so a tap inside the pass acts.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
     do {
+        keys_frame(1);
+        poll_kempston();
         execz80();
         intreq = 1;
         tape_frame();
-    } while (fast_due() && std::chrono::steady_clock::now() < until);
+        poll_hotkeys();
+    } while (!emulator.quit && fast_due() && std::chrono::steady_clock::now() < until);
     drawbuffer();
     drawscr();
     tick.frames.fetch_add(1);

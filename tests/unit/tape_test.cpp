@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -512,6 +514,148 @@ TEST(TapeReader, LimitsPlayingTimeNotFileShape) {
         if (r.ok) EXPECT_GT(image.length, uint64_t(52 * 60) * 3500000) << c.name;
         if (!r.ok) EXPECT_EQ(r.caption, "Unsupported Tape") << c.name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Machine code assembled by pasmo: the bytes of source (org'd as it says).
+bytes assemble(const std::string &source) {
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/part.asm").c_str(), "w");
+    std::fputs(source.c_str(), f);
+    std::fclose(f);
+    return tool_tape(std::string(PASMO_PROGRAM) + " " + dir + "/part.asm " + dir + "/part.bin", dir + "/part.bin");
+}
+
+// Everything the program can see: registers, memory, the clock.
+struct machine_view {
+    uint16_t regs[14];
+    int32_t iff1, im;
+    int64_t clock;
+    bytes memory;
+    bool operator==(const machine_view &o) const {
+        return std::equal(regs, regs + 14, o.regs) && iff1 == o.iff1 && im == o.im && clock == o.clock &&
+               memory == o.memory;
+    }
+};
+
+machine_view view() {
+    return {{af.w, bc.w, de.w, hl.w, ix.w, iy.w, ir.w, saf.w, sbc.w, sde.w, shl.w, sp, pc, uint16_t(cycles)},
+            iff1,
+            im,
+            tape_now(),
+            bytes(ram + 0x4000, ram + ram_size)};
+}
+
+// The ROM's edge-waiting loop made in one step leaves the machine exactly as
+// running it turn by turn, at the first instruction of the loaded code.
+TEST(TapeDeck, EdgeWaitsInOneStepAsRunning) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/stay.asm").c_str(), "w");
+    std::fputs("        org 32768\nstart:  di\nstay:   jr stay\n        ds 6000,0A5h\n        end start\n", f);
+    std::fclose(f);
+    const bytes tap = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/stay.asm " + dir + "/stay.tap",
+                                dir + "/stay.tap");
+    ASSERT_FALSE(tap.empty());
+    machine_view seen[2];
+    long frames[2] = {0, 0};
+    for (int skip = 0; skip < 2; ++skip) {
+        tape_skip_edge_waits = skip == 1;
+        std::string error;
+        ASSERT_TRUE(boot_rom(1, error)) << error;
+        fresh_deck();
+        ASSERT_TRUE(insert_tape_bytes(tap.data(), tap.size(), "stay", false).ok);
+        start_autoload();
+        const int64_t start = tape_now();
+        ASSERT_TRUE(run_until(
+            [&] {
+                ++frames[skip];
+                return pc == 32769 || pc == 32770;
+            },
+            20000));
+        seen[skip] = view();
+        seen[skip].clock -= start;
+    }
+    tape_skip_edge_waits = true;
+    EXPECT_EQ(frames[0], frames[1]);
+    EXPECT_TRUE(seen[0] == seen[1]) << "pc " << seen[0].regs[12] << " and " << seen[1].regs[12] << ", clock "
+                                    << seen[0].clock << " and " << seen[1].clock;
+}
+
+// A loader follows the EAR bit; a key-wait loop reads the port as often but
+// tests the keys. Only the first starts the deck (auto-play) and loads fast;
+// the second sees its key in the next frame.
+TEST(TapeDeck, TellsALoaderFromAKeyWait) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    struct program {
+        const char *name;
+        const char *loop;  // from wait:, DI already done; ends by going on to done:
+        bool loader;
+    };
+    const program cases[] = {
+        {"key wait on every half-row", "wait: xor a\n in a,(0FEh)\n cpl\n and 1Fh\n jr z,wait\n", false},
+        {"SPACE wait", "wait: ld a,7Fh\n in a,(0FEh)\n rra\n jr c,wait\n", false},
+        {"edge follower", "wait: ld c,0\nedge: ld a,7Fh\n in a,(0FEh)\n rra\n xor c\n and 20h\n jr z,edge\n jr wait\n",
+         true},
+        {"edge follower on BIT 6", "wait: in a,(0FEh)\n bit 6,a\n jr z,wait\n jr wait\n", true},
+    };
+    const bytes tone = tzx_with({0x12, 0x78, 0x08, 0xFF, 0xFF});
+    for (const program &c : cases) {
+        const bytes code = assemble(std::string(" org 32768\n di\n") + c.loop + "done: ld a,1\n ld (40000),a\nstay: jr stay\n");
+        ASSERT_FALSE(code.empty()) << c.name;
+        z80_fresh();
+        fresh_deck();
+        ASSERT_TRUE(insert_tape_bytes(tone.data(), tone.size(), "tone", true).ok);
+        std::copy(code.begin(), code.end(), ram + 32768);
+        pc = 32768;
+        run_until([] { return false; }, 10);
+        EXPECT_EQ(deck.playing, c.loader) << c.name;
+        EXPECT_EQ(tape_port_busy(), c.loader) << c.name;
+        if (c.loader) continue;
+        // The key-wait, on a playing tape: a key (A, or SPACE) is seen in the next frame.
+        tape_play();
+        run_until([] { return false; }, 30);
+        EXPECT_FALSE(tape_port_busy()) << c.name;
+        typed_keys[1] = 1;
+        typed_keys[7] = 1;
+        run_until([] { return false; }, 1);
+        std::memset(typed_keys, 0, sizeof typed_keys);
+        EXPECT_EQ(ram[40000], 1) << c.name;
+    }
+}
+
+// LOAD "name" reads the header of another program, skips its data block in
+// bursts a second apart (the ROM waits a second after the first edge it
+// finds), and loads its own: the port stays busy (fast
+// loading holds) from the typed ENTER to the program's start.
+TEST(TapeDeck, LoadByNameStaysFastPastAnotherProgram) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    bytes tape = zmakebas("10 PRINT \"OTHER\"\n", "-a 10 -n other");
+    const bytes mine = zmakebas("10 PRINT \"MINE\"\n", "-a 10 -n mine");
+    tape.insert(tape.end(), mine.begin(), mine.end());
+    std::string error;
+    ASSERT_TRUE(boot_rom(1, error)) << error;
+    // The 48K ROM waits a whole second (LD HL,0415h) where OpenSE waits a quarter.
+    ASSERT_EQ(lorom[0x571], 0x21);
+    lorom[0x572] = 0x15;
+    lorom[0x573] = 0x04;
+    fresh_deck();
+    ASSERT_TRUE(insert_tape_bytes(tape.data(), tape.size(), "two", false).ok);
+    resetz80();
+    start_typing("load \"mine\"\n", 150, true);
+    ASSERT_TRUE(run_until([] { return !typing_running(); }, 1000));
+    int slow = 0;
+    ASSERT_TRUE(run_until(
+        [&] {
+            slow += !tape_port_busy();
+            return whole_screen().find("MINE\n") != std::string::npos;
+        },
+        5000))
+        << whole_screen();
+    EXPECT_EQ(slow, 0);
 }
 
 }  // namespace
