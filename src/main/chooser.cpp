@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "log/log.h"
 #include "main/deck.h"
 #include "platform/dialogs.h"
 #include "tape/tape.h"
@@ -38,4 +39,11 @@ void load_snapshot_path(const char *path) {
     if (soundon) stop_sound_stream();
     message_box(result.text, result.caption);
     if (soundon) start_sound_stream();
+}
+
+bool load_path_unattended(const std::string &path) {
+    if (is_tape_name(path)) return load_tape_unattended(path);
+    const snapshot_result result = opensnapshot(path, snapshot_extension(path));
+    if (!result.ok) report_on_stderr(result.caption, result.text);
+    return result.ok;
 }

@@ -9,6 +9,7 @@
 #include "files/files.h"
 #include "joystick/joystick.h"
 #include "keys/keys.h"
+#include "log/log.h"
 #include "main/shell.h"
 #include "platform/dialogs.h"
 #include "screen/screen.h"
@@ -115,6 +116,27 @@ bool fast_pass() {
     drawscr();
     tick.frames.fetch_add(1);
     tick.pending = 0;
+    return true;
+}
+
+void set_fast_loading(bool on) { fast_loading = on; }
+
+bool load_tape_unattended(const std::string &path) {
+    const tape_result result = insert_tape(path);
+    if (!result.ok) {
+        report_on_stderr(result.caption, result.text);
+        return false;
+    }
+    start_autoload();
+    const uint64_t limit = deck.tape.length / (lines_per_frame * tstates_per_line) + 3000;
+    bool played = false;
+    for (uint64_t n = 0; n < limit; ++n) {
+        execz80();
+        intreq = 1;
+        tape_frame();
+        played = played || deck.playing;
+        if (played && !typing_running() && !tape_port_busy()) break;
+    }
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/stop.h"
 #include "picture/picture.h"
 #include "screen/screen.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -65,8 +66,18 @@ int main(int argc, char *argv[]) {
     set_start_mode(options.scale, options.fullscreen ? 1 : 0);
     start_joystick(options.joystick);
 
-    // A snapshot or tape named on the command line is loaded as if chosen with F1.
-    if (!options.file.empty()) {
+    tape_auto_play = options.tape_auto_play;
+    set_fast_loading(options.fast_load);
+    // Under --screenshot nobody answers a message box: the file is loaded
+    // without one, a tape loaded to its end, and a refused file ends the run.
+    if (!options.screenshot.empty() && !options.file.empty()) {
+        if (!load_path_unattended(options.file)) {
+            close_log();
+            return 1;
+        }
+        fill_dsquares();
+    } else if (!options.file.empty()) {
+        // A snapshot or tape named on the command line is loaded as if chosen with F1.
         load_snapshot_path(options.file.c_str());
         fill_dsquares();
         tick.pending = 0;

@@ -28,7 +28,12 @@ constexpr const char *option_list =
     "  --power-save           sleep between frames when there is nothing to do\n"
     "  --screenshot FILE      run without pacing, write the picture as a PNG to\n"
     "                         FILE and exit\n"
-    "  --frames N             frames to run before --screenshot (default 100)\n"
+    "  --frames N             frames to run before --screenshot (default 100); a\n"
+    "                         tape named with --screenshot is loaded first\n"
+    "  --tape-auto-play on|off  on: the tape plays while the program loads from it\n"
+    "                         and stops a moment after (default); off: only\n"
+    "                         Insert plays and stops it\n"
+    "  --no-fast-load         start with fast loading off (End turns it on)\n"
     "  -h, --help             show this help and exit\n"
     "  -V, --version          show the version and exit\n";
 
@@ -69,7 +74,8 @@ constexpr option_rule rules[] = {
     {"joystick", 0, takes::value},     {"save-on-exit", 0, takes::value},
     {"power-save", 0, takes::nothing}, {"screenshot", 0, takes::value},
     {"frames", 0, takes::value},       {"help", 'h', takes::nothing},
-    {"version", 'V', takes::nothing},
+    {"version", 'V', takes::nothing},  {"tape-auto-play", 0, takes::value},
+    {"no-fast-load", 0, takes::nothing},
 };
 
 parse_outcome bad(std::string &text, const std::string &why) {
@@ -118,6 +124,12 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
             return bad(text, "--frames takes a number from 0 to 100000000, not '" + value + "'"), false;
         out.frames = n;
         out.frames_given = true;
+    } else if (name == "tape-auto-play") {
+        if (value != "on" && value != "off")
+            return bad(text, "--tape-auto-play takes on or off, not '" + value + "'"), false;
+        out.tape_auto_play = value == "on";
+    } else if (name == "no-fast-load") {
+        out.fast_load = false;
     }
     return true;
 }

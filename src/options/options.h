@@ -26,6 +26,8 @@ struct program_options {
     std::string screenshot;         // --screenshot FILE: run headless-fast, write a PNG, exit
     long frames = 100;              // --frames N: how many frames to run before --screenshot
     bool frames_given = false;      // --frames was on the command line
+    bool tape_auto_play = true;     // --tape-auto-play on|off: the deck plays while the program loads
+    bool fast_load = true;          // --no-fast-load: start with fast loading off (End turns it on)
     std::string file;               // the snapshot or tape to load after start-up
 };
 
