@@ -30,9 +30,10 @@ constexpr const char *option_list =
     "                         FILE and exit\n"
     "  --frames N             frames to run before --screenshot (default 100); a\n"
     "                         tape named with --screenshot is loaded first\n"
-    "  --tape-auto-play on|off  on: the tape plays while the program loads from it\n"
+    "  --tape-auto-play on|off\n"
+    "                         on: the tape plays while the program loads from it\n"
     "                         and stops a moment after (default); off: only\n"
-    "                         Insert plays and stops it\n"
+    "                         Insert and the typed LOAD \"\" start it\n"
     "  --no-fast-load         start with fast loading off (End turns it on)\n"
     "  -h, --help             show this help and exit\n"
     "  -V, --version          show the version and exit\n";
