@@ -179,7 +179,7 @@ int tape_ear(int value) {
         t += int64_t(skipped) * ld_sample_turn;
     }
     deck.last_read = t;
-    return deck.level;
+    return deck.playing ? deck.level : 0;
 }
 
 int tape_percent() {
