@@ -123,13 +123,6 @@ struct builder {
         }
         spans.push_back({0, level, 1});
     }
-    void standard(const uint8_t *p, std::size_t n, uint32_t millis) {
-        tone(pilot_pulse, n > 0 && p[0] < 0x80 ? header_pilots : data_pilots);
-        pulse(sync1_pulse);
-        pulse(sync2_pulse);
-        data(p, n, 8, zero_pulse, one_pulse);
-        pause(millis);
-    }
 };
 
 tape_result accepted(builder &b, int blocks, const std::string &name, tape_image &out) {
@@ -286,13 +279,6 @@ struct measure {
         pulses += 2;
     }
     void stop() { ++pulses; }
-    void standard(const uint8_t *p, std::size_t n, uint32_t millis) {
-        tone(pilot_pulse, n > 0 && p[0] < 0x80 ? header_pilots : data_pilots);
-        pulse(sync1_pulse);
-        pulse(sync2_pulse);
-        data(p, n, 8, zero_pulse, one_pulse);
-        pause(millis);
-    }
     // count plays of what play() adds, from one of them.
     template <typename F>
     void times(uint32_t count, F play) {
@@ -307,6 +293,16 @@ struct measure {
 template <typename F>
 void builder::times(uint32_t count, F play) {
     for (uint32_t k = 0; k < count && !full; ++k) play();
+}
+
+// A block at the ROM's speed, as the builder or the measure takes it.
+template <typename Out>
+void standard(Out &out, const uint8_t *p, std::size_t n, uint32_t millis) {
+    out.tone(pilot_pulse, n > 0 && p[0] < 0x80 ? header_pilots : data_pilots);
+    out.pulse(sync1_pulse);
+    out.pulse(sync2_pulse);
+    out.data(p, n, 8, zero_pulse, one_pulse);
+    out.pause(millis);
 }
 
 // Plays one symbol of a generalized data block: its flags set the first
@@ -384,7 +380,7 @@ template <typename Out>
 bool play_block(Out &b, const tzx_block &k) {
     const uint8_t *p = k.body;
     switch (k.id) {
-    case 0x10: b.standard(p + 4, k.size - 4, w16(p)); break;
+    case 0x10: standard(b, p + 4, k.size - 4, w16(p)); break;
     case 0x11:
         b.tone(w16(p), w16(p + 10));
         b.pulse(w16(p + 2));
@@ -485,7 +481,7 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
                             "Block " + std::to_string(blocks + 1) + " is " + std::to_string(n) +
                                 " bytes long, but the file ends after " + std::to_string(size - at) + ".");
         if (n > 0) {
-            whole.standard(data + at, n, 1000);
+            standard(whole, data + at, n, 1000);
             ++blocks;
         }
         if (whole.too_long()) return rejected(name, caption_unsupported, too_long_text);
@@ -496,7 +492,7 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
         const std::size_t n = w16(data + at);
         at += 2;
         if (n > 0) {
-            b.standard(data + at, n, 1000);
+            standard(b, data + at, n, 1000);
             ++blocks;
         }
         at += n;
