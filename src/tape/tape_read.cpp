@@ -21,15 +21,20 @@ constexpr const char *caption_unsupported = "Unsupported Tape";
 constexpr std::size_t file_limit = 16u << 20;
 constexpr uint32_t ms = 3500;  // T-states in a millisecond
 constexpr const char *too_long_text = "The tape is far longer than any Spectrum program when played.";
+constexpr const char *too_many_text = "The tape's loops and repeats play far more pulses than its bytes could hold.";
 
 // A tape is measured before it is built: an hour and a half of playing time
 // is far longer than any program, and 24 million pulses (zero-length ones,
 // samples and symbols counted too) is what that time of the ROM's shortest
-// pulses holds.
+// pulses holds. A file also holds at most 32 pulses a byte and a million
+// more (a data byte is 16 pulses, a long pilot tone a few thousand): only
+// loops and repeat counts go past that, and a tape of a few bytes that
+// would play millions of pulses is refused without building them.
 // Both are worked out block by block from the lengths and counts the file
 // gives, so a short file that would play for weeks is refused at once.
 constexpr uint64_t time_limit = uint64_t(90 * 60) * 1000 * ms;
 constexpr uint64_t pulse_limit = 24u << 20;
+constexpr uint64_t pulses_per_byte = 32, pulses_besides = 1u << 20;
 constexpr std::size_t span_limit = pulse_limit;
 // Block visits while following jumps and loops, before the tape counts as endless.
 constexpr long visit_limit = 1L << 20;
@@ -251,6 +256,7 @@ bool check_block(const tzx_block &b, std::string &reason) {
 struct measure {
     uint64_t length = 0;
     uint64_t pulses = 0;
+    uint64_t most_pulses = pulse_limit;
     uint8_t level = 0;  // as the builder's, for the shared playing code
 
     bool tick() {
@@ -287,7 +293,12 @@ struct measure {
         length = l + (length - l) * count;
         pulses = n + (pulses - n) * count;
     }
-    bool too_long() const { return length > time_limit || pulses > pulse_limit; }
+    bool too_long() const { return length > time_limit || pulses > most_pulses; }
+    // For a whole file of size bytes.
+    void limit_for(std::size_t size) {
+        most_pulses = std::min<uint64_t>(pulse_limit, pulses_per_byte * size + pulses_besides);
+    }
+    const char *refusal() const { return length > time_limit ? too_long_text : too_many_text; }
 };
 
 template <typename F>
@@ -441,10 +452,12 @@ bool walk(const std::vector<tzx_block> &blocks, Visit visit) {
 }
 
 // Measures the tape, each block once however often it plays, then builds it.
-tape_result play_blocks(const std::vector<tzx_block> &blocks, const std::string &name, tape_image &out) {
+tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, const std::string &name,
+                        tape_image &out) {
     std::vector<measure> each(blocks.size());
     std::vector<bool> measured(blocks.size());
     measure whole;
+    whole.limit_for(size);
     const bool ended = walk(blocks, [&](std::size_t i) {
         if (!measured[i]) {
             play_block(each[i], blocks[i]);
@@ -454,7 +467,7 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, const std::string 
         whole.pulses += each[i].pulses;
         return !whole.too_long();
     });
-    if (whole.too_long()) return rejected(name, caption_unsupported, too_long_text);
+    if (whole.too_long()) return rejected(name, caption_unsupported, whole.refusal());
     if (!ended) return rejected(name, caption_unsupported, "The tape's jumps and loops never reach its end.");
     builder b;
     int data_blocks = 0;
@@ -471,6 +484,7 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, const std::string 
 tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
     // First the blocks are checked and measured, then played.
     measure whole;
+    whole.limit_for(size);
     int blocks = 0;
     for (std::size_t at = 0; at < size;) {
         if (size - at < 2) return rejected(name, caption_damaged, "The file ends inside the length of a block.");
@@ -484,7 +498,7 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
             standard(whole, data + at, n, 1000);
             ++blocks;
         }
-        if (whole.too_long()) return rejected(name, caption_unsupported, too_long_text);
+        if (whole.too_long()) return rejected(name, caption_unsupported, whole.refusal());
         at += n;
     }
     builder b;
@@ -540,7 +554,7 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
         }
     }
     if (in_loop) return rejected(name, caption_damaged, "A loop is not ended before the end of the tape.");
-    return play_blocks(blocks, name, out);
+    return play_blocks(blocks, size, name, out);
 }
 
 bool is_tape_name(const std::string &path) {
