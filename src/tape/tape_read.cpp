@@ -26,8 +26,8 @@ constexpr const char *too_many_text = "The tape's loops and repeats play far mor
 // A tape is measured before it is built: an hour and a half of playing time
 // is far longer than any program, and 24 million pulses (zero-length ones,
 // samples and symbols counted too) is what that time of the ROM's shortest
-// pulses holds. A file also holds at most 32 pulses a byte and a million
-// more (a data byte is 16 pulses, a long pilot tone a few thousand): only
+// pulses holds. A .tzx file also holds at most 32 pulses a byte and a
+// million more (a data byte is 16 pulses, a pilot tone a few thousand): only
 // loops and repeat counts go past that, and a tape of a few bytes that
 // would play millions of pulses is refused without building them.
 // Both are worked out block by block from the lengths and counts the file
@@ -483,8 +483,7 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, 
 
 tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
     // First the blocks are checked and measured, then played.
-    measure whole;
-    whole.limit_for(size);
+    measure whole;  // a .tap has no loops or repeats: its pulses grow with its bytes
     int blocks = 0;
     for (std::size_t at = 0; at < size;) {
         if (size - at < 2) return rejected(name, caption_damaged, "The file ends inside the length of a block.");
