@@ -49,8 +49,8 @@ grep -q $'\e' "$E2E_DIR/brenvik.out" && fail "an escape byte of the name reached
 note "--screenshot with a missing tape: status 1, the name's escape byte shown as \\x1B"
 
 # ---- The keyboard during a fast load ----
-# An hour and a quarter of data blocks and no header: the ROM's LOAD "" reads them all, fast,
-# until stopped.
+# An hour and a quarter of data blocks and no header: the ROM's LOAD "" reads
+# them all, fast, until stopped.
 python3 - <<'PY'
 block = bytes((k * 7 + (k >> 8)) & 0xFF for k in range(60000))
 check = 0xFF
