@@ -75,11 +75,6 @@ bool tests_ear_bit(uint16_t a) {
     return false;
 }
 
-// The last IN's next instruction, and whether it tests the EAR bit: a cache
-// of the look at the code, not state of the deck.
-uint16_t known_at = 0;
-bool known_tests = false;
-
 // The ROM's loader samples the port in a loop of its own; between two edges
 // every turn reads the same value. When this read (at clock t) will go round
 // the loop again, the turns up to the last one that would read the same value
@@ -166,13 +161,7 @@ void tape_rewind() {
 int tape_ear(int value) {
     int64_t t = tape_now();
     if (deck.playing) advance(t);
-    const uint16_t after = pc;
-    // What follows an IN in the ROM is looked at once; in RAM on every read.
-    if (after != known_at || after >= 0x4000) {
-        known_at = after;
-        known_tests = tests_ear_bit(after);
-    }
-    if (known_tests) {
+    if (tests_ear_bit(pc)) {
         const int skipped = skip_ld_sample(value | deck.level << 6, t);
         if (t - deck.last_read <= loader_gap) ++deck.reads;
         deck.reads += skipped;
