@@ -3,7 +3,8 @@
 // Any input must be taken or refused. A refused input must leave the deck
 // (its tape, position and state) and the machine exactly as they were, and
 // say why; a taken one must leave the deck rewound and stopped on a tape
-// that has a signal.
+// that has a signal, and is then played through the deck to its end (past
+// its stop blocks), every edge also fed to the SAVE recorder as a MIC edge.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,26 @@ struct snapshot {
 };
 
 snapshot before, after;
+
+// Plays the tape in the deck to its end, span by span, recording its edges.
+void play_to_end() {
+    set_recording(true);
+    long steps = 0;
+    while (deck.pos < deck.tape.spans.size()) {
+        if (!deck.playing) tape_play();
+        const uint8_t level = deck.level;
+        line_clock = deck.span_end;
+        cycles = 0;
+        tape_ear(0x1F);
+        if (deck.level != level) tape_mic_edge();
+        if (++steps % 4096 == 0) tape_frame();
+    }
+    tape_frame();
+    set_recording(false);
+    if (tape_percent() != 100 || deck.playing) std::abort();  // the deck did not reach the end
+    recorded_blocks.clear();
+    recording_unsaved = false;
+}
 
 void capture(snapshot &s) {
     s.spans = deck.tape.spans.size();
@@ -70,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     } else {
         if (after.length == 0 || after.spans == 0 || after.pos != 0 || after.playing || after.played != 0)
             std::abort();  // a tape taken but not rewound and stopped
+        play_to_end();
     }
     return 0;
 }

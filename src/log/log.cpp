@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -70,4 +71,31 @@ int close_log() {
         logfile = nullptr;
     }
     return -1;
+}
+
+std::string printable(const std::string &text) {
+    std::string out;
+    auto escaped = [&](uint8_t c) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += hex;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = uint8_t(text[i]);
+        const auto next = i + 1 < text.size() ? uint8_t(text[i + 1]) : 0;
+        if ((c < 0x20 && c != '\n') || c == 0x7F) {
+            escaped(c);
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // a C1 control in UTF-8
+            escaped(c);
+            escaped(next);
+            ++i;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+void report_on_stderr(const std::string &caption, const std::string &text) {
+    std::fprintf(stderr, "brenvik: %s: %s\n", printable(caption).c_str(), printable(text).c_str());
 }

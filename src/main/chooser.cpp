@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "log/log.h"
 #include "main/deck.h"
 #include "main/pokes.h"
 #include "platform/dialogs.h"
@@ -69,3 +70,10 @@ bool load_file_path(const std::string &path) {
 }
 
 void load_snapshot_path(const char *path) { load_file_path(path ? path : ""); }
+
+bool load_path_unattended(const std::string &path) {
+    if (is_tape_name(path)) return load_tape_unattended(path);
+    const snapshot_result result = opensnapshot(path, snapshot_extension(path));
+    if (!result.ok) report_on_stderr(result.caption, result.text);
+    return result.ok;
+}

@@ -14,3 +14,8 @@ void openfilesna();
 bool load_file_path(const std::string &path);
 // The same for the command line's file.
 void load_snapshot_path(const char *path);
+
+// The command line's file under --screenshot, where nobody answers a box: a
+// tape is loaded (see load_tape_unattended), a snapshot opened, and a
+// refused file reported on standard error; false then.
+bool load_path_unattended(const std::string &path);

@@ -9,6 +9,9 @@
 #include "actions/actions.h"
 #include "files/files.h"
 #include "main/rewind.h"
+#include "joystick/joystick.h"
+#include "keys/keys.h"
+#include "log/log.h"
 #include "main/shell.h"
 #include "platform/dialogs.h"
 #include "screen/screen.h"
@@ -75,7 +78,7 @@ bool open_tape_path(const std::string &path) {
 
 void action_tape_play(int) {
     if (deck.playing)
-        tape_stop();
+        tape_stop_by_user();
     else
         tape_play();
 }
@@ -110,17 +113,43 @@ bool fast_pass() {
     // Muted, also when F10 turned the sound on meanwhile.
     was_fast = true;
     stop_sound_stream();
+    // Every frame reads the keys and the joystick as a paced one does, and
+    // the hot keys are looked at after it, so a tap inside the pass acts.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
     do {
+        keys_frame(1);
+        poll_kempston();
         execz80();
         intreq = 1;
         tape_frame();
         rewind_frame();
-    } while (fast_due() && std::chrono::steady_clock::now() < until);
+        poll_hotkeys();
+    } while (!emulator.quit && fast_due() && std::chrono::steady_clock::now() < until);
     drawbuffer();
     drawscr();
     tick.frames.fetch_add(1);
     tick.pending = 0;
+    return true;
+}
+
+void set_fast_loading(bool on) { fast_loading = on; }
+
+bool load_tape_unattended(const std::string &path) {
+    const tape_result result = insert_tape(path);
+    if (!result.ok) {
+        report_on_stderr(result.caption, result.text);
+        return false;
+    }
+    start_autoload();
+    const uint64_t limit = deck.tape.length / (lines_per_frame * tstates_per_line) + 3000;
+    bool played = false;
+    for (uint64_t n = 0; n < limit; ++n) {
+        execz80();
+        intreq = 1;
+        tape_frame();
+        played = played || deck.playing;
+        if (played && !typing_running() && !tape_port_busy()) break;
+    }
     return true;
 }
 

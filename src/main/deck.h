@@ -18,6 +18,15 @@ bool open_tape_path(const std::string &path);
 // the machine again.
 bool fast_pass();
 
+// Fast loading on or off from the start (End changes it later).
+void set_fast_loading(bool on);
+
+// For --screenshot: inserts the tape at path, resets the machine, has LOAD ""
+// typed and runs frames back to back until the program has loaded from it
+// and stopped (or the tape's length and a minute more have passed). A
+// refused file is reported on standard error; returns false then.
+bool load_tape_unattended(const std::string &path);
+
 // " - tape 37%" while a tape plays, else empty.
 std::string tape_title();
 

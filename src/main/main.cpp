@@ -27,6 +27,7 @@
 #include "screen/screen.h"
 #include "settings/settings.h"
 #include "state/state.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -40,6 +41,7 @@ void keep_changed_settings(const program_options &started) {
     now.fullscreen = is_fullscreen();
     now.sound = soundon;
     now.power_save = power_saving;
+    now.fast_load = is_fast_loading();
     std::string reason;
     if (!save_settings(changed_settings(started, now), reason))
         std::fprintf(stderr, "brenvik: the settings were not written to %s: %s\n", settings_path().c_str(),
@@ -119,8 +121,18 @@ int main(int argc, char *argv[]) {
     if (!options.pad_map.empty()) parse_pad_map(options.pad_map, map, why);
     start_joystick(options.joystick, map);
 
-    // A snapshot or tape named on the command line is loaded as if chosen with F1.
-    if (!options.file.empty()) {
+    tape_auto_play = options.tape_auto_play;
+    set_fast_loading(options.fast_load);
+    // Under --screenshot nobody answers a message box: the file is loaded
+    // without one, a tape loaded to its end, and a refused file ends the run.
+    if (!options.screenshot.empty() && !options.file.empty()) {
+        if (!load_path_unattended(options.file)) {
+            close_log();
+            return 1;
+        }
+        fill_dsquares();
+    } else if (!options.file.empty()) {
+        // A snapshot or tape named on the command line is loaded as if chosen with F1.
         load_snapshot_path(options.file.c_str());
         fill_dsquares();
         tick.pending = 0;

@@ -66,6 +66,10 @@ constexpr option_rule rules[] = {
     {"frames", 0, takes::value, "N", false, "frames to run before --screenshot (default 100)"},
     {"rewind", 0, takes::value, "SECONDS", true,
      "how far back Delete can go, a state kept each second\n(default 60; 0 keeps none)"},
+    {"tape-auto-play", 0, takes::value, "on|off", true,
+     "on: the tape plays while the program loads from it\nand stops a moment after (default); off: only\n"
+     "Insert and the typed LOAD \"\" start it"},
+    {"no-fast-load", 0, takes::nothing, nullptr, true, "start with fast loading off (End turns it on)"},
     {"no-config", 0, takes::nothing, nullptr, false,
      "start from the defaults: read no settings file and\nwrite none, nor the recent files"},
     {"help", 'h', takes::nothing, nullptr, false, "show this help and exit"},
@@ -129,6 +133,7 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         if (name == "no-sound") out.sound = !on;
         if (name == "power-save") out.power_save = on;
         if (name == "no-config") out.no_config = on;
+        if (name == "no-fast-load") out.fast_load = !on;
         if (name == "border") out.border = on;
         if (name == "floating-bus") out.floating_bus = on;
     } else if (name == "rom" || name == "save-on-exit" || name == "screenshot" || name == "pok") {
@@ -178,6 +183,10 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
         if (!number(value, 0, 3600, n))
             return bad(text, "--rewind takes a number of seconds from 0 to 3600, not '" + value + "'"), false;
         out.rewind = int(n);
+    } else if (name == "tape-auto-play") {
+        if (value != "on" && value != "off")
+            return bad(text, "--tape-auto-play takes on or off, not '" + value + "'"), false;
+        out.tape_auto_play = value == "on";
     }
     return true;
 }
@@ -223,6 +232,8 @@ std::string setting_value(const program_options &o, const std::string &name) {
     if (name == "joystick") return joystick_names[int(o.joystick)];
     if (name == "pad-map") return o.pad_map;
     if (name == "rewind") return std::to_string(o.rewind);
+    if (name == "tape-auto-play") return o.tape_auto_play ? "on" : "off";
+    if (name == "no-fast-load") return yes_no(!o.fast_load);
     if (name == "border") return yes_no(o.border);
     if (name == "floating-bus") return yes_no(o.floating_bus);
     if (name == "sound") return sound_kind_names[int(o.sound_mode)];

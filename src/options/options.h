@@ -57,6 +57,8 @@ struct program_options {
     std::vector<start_poke> pokes;  // --poke ADDRESS,VALUE (repeatable): poked at start
     std::string type;               // --type TEXT: typed once the ROM is ready
     int rewind = 60;                // --rewind SECONDS: seconds Delete can go back; 0 keeps no history
+    bool tape_auto_play = true;     // --tape-auto-play on|off: the deck plays while the program loads
+    bool fast_load = true;          // --no-fast-load: start with fast loading off (End turns it on)
     std::string file;               // the snapshot or tape to load after start-up
 };
 

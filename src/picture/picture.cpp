@@ -14,6 +14,7 @@
 #include "files/files.h"
 #include "log/log.h"
 #include "screen/screen.h"
+#include "tape/tape.h"
 #include "ula/ula.h"
 #include "z80/z80.h"
 
@@ -141,6 +142,7 @@ int screenshot_after_frames(const std::string &path, long frames) {
     for (long i = 0; i < frames; ++i) {
         execz80();
         intreq = 1;
+        tape_frame();  // the deck, auto-play and the typing go on as in the main loop
     }
     // The FLASH phase as the frames counted it, not as the timer has.
     flashon = int32_t((frames / 16) & 1);
@@ -150,7 +152,8 @@ int screenshot_after_frames(const std::string &path, long frames) {
     std::string reason;
     if (!write_screenshot(path, reason)) {
         write_to_log("Screenshot not written: %s", reason.c_str());
-        std::fprintf(stderr, "brenvik: cannot write the screenshot %s: %s\n", path.c_str(), reason.c_str());
+        std::fprintf(stderr, "brenvik: cannot write the screenshot %s: %s\n", printable(path).c_str(),
+                     printable(reason).c_str());
         return 1;
     }
     write_to_log("Screenshot %s.", path.c_str());

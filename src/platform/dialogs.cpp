@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/gtk_setup.h"
+#include "log/log.h"
 #include "platform/stop.h"
 
 namespace {
@@ -144,7 +145,7 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
 
 void message_box(const std::string &text, const std::string &caption) {
     // Also on standard error, where it is kept when the box cannot be shown.
-    std::fprintf(stderr, "brenvik: %s: %s\n", caption.c_str(), text.c_str());
+    report_on_stderr(caption, text);
     if (!gtk_ready()) return;
     GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
                                             fitted_for_box(text).c_str());
@@ -183,7 +184,7 @@ bool choose_file_to_save(const std::string &title, const std::string &filter_nam
 }
 
 save_answer ask_save_discard(const std::string &text, const std::string &caption) {
-    std::fprintf(stderr, "brenvik: %s: %s\n", caption.c_str(), text.c_str());
+    report_on_stderr(caption, text);
     if (!gtk_ready()) return save_answer::cancel;
     GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
                                             text.c_str());

@@ -75,9 +75,13 @@ struct deck_state {
     int64_t span_end = 0;  // clock at which that span ends, while playing
     uint64_t played = 0;   // T-states of the spans before pos
     uint8_t level = 0;     // the EAR level last played
-    int reads = 0;         // even-port reads in the current frame
+    int reads = 0;         // even-port reads in the current frame that follow the EAR level as a loader's do
+    int64_t last_read = 0; // clock of the last even-port read
     int edges = 0;         // MIC edges recorded in the current frame
     int busy_frames = 1 << 20;  // frames since the program last read or wrote the port like a loader or saver
+    int idle_frames = 1 << 20;  // frames since the program last read the port like a loader
+    bool loading_seen = false;  // the program loaded since the deck last started playing
+    bool user_stopped = false;  // stopped by the user while the program loaded: auto-play waits until it stops
 };
 extern deck_state deck;
 // Counts the tapes put in the deck, so that a record sharing an image can
@@ -87,15 +91,38 @@ extern uint32_t tape_insertions;
 void tape_play();
 void tape_stop();
 void tape_rewind();
-// The EAR level now (0 or 1), the deck moved on to the current instruction.
-// Called by the ULA port for each read while the deck plays.
-int tape_ear();
+// The EAR level now (0 or 1; 0 while the deck is stopped), the deck moved on
+// to the current instruction. Called by the ULA port for each even-port read
+// while a tape is in the deck, with the value the read gives apart from the
+// EAR bit. The read is counted as a loader's when the instructions after it
+// test the EAR bit. When it is the ROM's edge-waiting loop that reads, and
+// the loop would read the same value again and again until the next edge,
+// the processor is moved on in one step (B, R, F and the clock) to the last
+// of those reads, within the frame: exactly as running them would.
+int tape_ear(int value);
+// Whether the ROM's edge-waiting loop is made in one step as above: on, and
+// off only to compare the two.
+extern bool tape_skip_edge_waits;
 // Position in the tape, 0..100.
 int tape_percent();
-// True while the program reads the port as a loader does (thousands of
-// reads a frame, not the keyboard scan) or writes MIC edges as a saver does,
-// counted over the last few frames.
+// True while the program reads the port as a loader does (hundreds of reads
+// a frame, each followed by a test of the EAR bit; not the keyboard scan nor
+// a key-wait loop), runs the ROM's loader (also through its one-second
+// waits), or writes MIC edges as a saver does, counted over the last half
+// second.
 bool tape_port_busy();
+
+// Auto-play, on unless switched off: the deck starts playing when the
+// program reads the port as a loader does, and stops once it has stopped
+// doing so for a second and a half (longer than the ROM's own wait between
+// two blocks). Insert stopping the deck while the program loads holds it
+// until the program stops loading.
+extern bool tape_auto_play;
+// The user's stop (Insert): the deck stops and auto-play leaves it be until
+// the program stops loading.
+void tape_stop_by_user();
+// The clock at the end of the frame now running; set as each frame starts.
+extern int64_t frame_end_clock;
 
 // ---- Recording ----
 

@@ -6,9 +6,13 @@
 
 #include "tape/tape.h"
 #include "z80/z80.h"
+#include "z80/z80_flags.h"
 
 int64_t line_clock = 0;
+int64_t frame_end_clock = 0;
 deck_state deck;
+bool tape_auto_play = true;
+bool tape_skip_edge_waits = true;
 bool tape_recording = false;
 std::vector<std::vector<uint8_t>> recorded_blocks;
 bool recording_unsaved = false;
@@ -17,13 +21,83 @@ int64_t tape_now() { return line_clock - cycles; }
 
 namespace {
 
-// A loader reads the port thousands of times a frame; the keyboard scan a
-// few dozen. A saver writes 32 MIC edges a frame in its pilot tone and more
-// in its data; the keyboard and the screen write none. Fast loading lasts
-// while some frame of the last half second read or wrote like that.
-constexpr int loader_reads = 400;
+// A loader reads the port hundreds of times a frame and tests the EAR bit
+// after each read; the keyboard scan reads a few dozen times and a key-wait
+// loop tests the key bits only. A saver writes 32 MIC edges a frame in its
+// pilot tone and more in its data; the keyboard and the screen write none.
+// Fast loading lasts while some frame of the last half second read or wrote
+// like that; auto-play stops the deck after a second and a half without.
+constexpr int loader_reads = 200;
 constexpr int saver_edges = 24;
 constexpr int busy_memory = 25;
+constexpr int auto_stop_frames = 75;
+// Reads further apart than this (T-states) do not follow edges.
+constexpr int64_t loader_gap = 1000;
+
+// The ROM's LD-BYTES routine, from its start to the end of LD-EDGE-1, and
+// its edge-waiting loop LD-SAMPLE: INC B; RET Z; LD A,7Fh; IN A,(FEh); RRA;
+// RET NC; XOR C; AND 20h; JR Z,LD-SAMPLE. 59 T-states and nine instructions
+// a turn; the read is the IN's, whose next instruction is at 05F3h.
+constexpr uint16_t ld_bytes = 0x0556, ld_bytes_end = 0x0605;
+constexpr uint16_t ld_sample = 0x05ED, ld_sample_after_in = 0x05F3;
+constexpr uint8_t ld_sample_code[] = {0x04, 0xC8, 0x3E, 0x7F, 0xDB, 0xFE, 0x1F, 0xD0, 0xA9, 0xE6, 0x20, 0x28, 0xF3};
+constexpr int ld_sample_turn = 59, ld_sample_instructions = 9;
+
+bool rom_has_loader() {
+    return std::memcmp(lorom + ld_sample, ld_sample_code, sizeof ld_sample_code) == 0;
+}
+
+uint8_t code_at(uint16_t a) { return readarray[a >> 14][a]; }
+
+// True when the instructions from a (just after an IN to A) test the bit the
+// EAR level arrived in: AND or BIT on it, after any rotations of A, returns
+// and XORs. Anything else (a mask of the key bits, a store) ends the look.
+bool tests_ear_bit(uint16_t a) {
+    int bit = 6;  // where the EAR bit now is in A
+    for (int n = 0; n < 8; ++n, ++a) {
+        const uint8_t op = code_at(a);
+        switch (op) {
+        case 0x1F: case 0x0F: --bit; break;  // RRA, RRCA
+        case 0x17: case 0x07: ++bit; break;  // RLA, RLCA
+        case 0xC0: case 0xC8: case 0xD0: case 0xD8: case 0x00: break;  // RET cc, NOP
+        case 0xEE: ++a; break;  // XOR n
+        case 0xE6: return bit >= 0 && bit < 8 && (code_at(uint16_t(a + 1)) >> bit & 1);  // AND n
+        case 0xCB: {  // BIT b,A
+            const uint8_t o = code_at(uint16_t(a + 1));
+            return (o & 0xC7) == 0x47 && ((o >> 3) & 7) == bit;
+        }
+        default:
+            if ((op & 0xF8) == 0xA8) break;  // XOR r
+            return false;
+        }
+    }
+    return false;
+}
+
+// The ROM's loader samples the port in a loop of its own; between two edges
+// every turn reads the same value. When this read (at clock t) will go round
+// the loop again, the turns up to the last one that would read the same value
+// before the next edge, before B runs out and within the frame are made at
+// once: B counts them, R their instructions, F is as INC B left it (AND
+// cleared the carry), and the clock moves on. Returns the turns skipped.
+int skip_ld_sample(int value, int64_t t) {
+    if (!tape_skip_edge_waits || pc != ld_sample_after_in || !deck.playing || !(value & 1) ||
+        ((deck.level << 5) ^ bc.by.lo) & 0x20 || !rom_has_loader())
+        return 0;
+    // An interrupt the program would take stops the turns.
+    if (iff1 > 1 || (iff1 == 1 && intreq)) return 0;
+    int64_t turns = 255 - bc.by.hi;
+    turns = std::min<int64_t>(turns, (deck.span_end - 1 - t) / ld_sample_turn);
+    turns = std::min<int64_t>(turns, (frame_end_clock - 1 - t) / ld_sample_turn);
+    if (turns <= 0) return 0;
+    const int n = int(turns);
+    bc.by.hi = uint8_t(bc.by.hi + n);
+    f &= uint8_t(~F_C);
+    setinc(bc.by.hi);
+    r_reg = uint8_t(r_reg + n * ld_sample_instructions);
+    cycles -= n * ld_sample_turn;
+    return n;
+}
 
 // Moves the head on to the clock t, through every span that has ended.
 void advance(int64_t t) {
@@ -56,6 +130,13 @@ void tape_play() {
     deck.level = deck.tape.spans[deck.pos].level;
     deck.span_end = tape_now() + deck.left;
     deck.busy_frames = 0;
+    deck.loading_seen = false;
+    deck.user_stopped = false;
+}
+
+void tape_stop_by_user() {
+    tape_stop();
+    deck.user_stopped = deck.idle_frames < auto_stop_frames;
 }
 
 void tape_stop() {
@@ -76,10 +157,17 @@ void tape_rewind() {
     if (was_playing) tape_play();
 }
 
-int tape_ear() {
-    ++deck.reads;
-    advance(tape_now());
-    return deck.level;
+int tape_ear(int value) {
+    int64_t t = tape_now();
+    if (deck.playing) advance(t);
+    if (tests_ear_bit(pc)) {
+        const int skipped = skip_ld_sample(value | deck.level << 6, t);
+        if (t - deck.last_read <= loader_gap) ++deck.reads;
+        deck.reads += skipped;
+        t += int64_t(skipped) * ld_sample_turn;
+    }
+    deck.last_read = t;
+    return deck.playing ? deck.level : 0;
 }
 
 int tape_percent() {
@@ -220,15 +308,44 @@ void start_autoload() {
     start_typing("load \"\"\n", rom_ready_frames, true);
 }
 
+namespace {
+
+// The ROM's loader runs (also in its waits, which read nothing for a second).
+bool in_rom_loader() { return pc >= ld_bytes && pc < ld_bytes_end && rom_has_loader(); }
+
+void auto_play(bool loading) {
+    if (!tape_auto_play || deck.tape.spans.empty()) return;
+    if (deck.playing) {
+        if (loading)
+            deck.loading_seen = true;
+        else if (deck.loading_seen && deck.idle_frames >= auto_stop_frames)
+            tape_stop();
+    } else if (deck.user_stopped) {
+        if (deck.idle_frames >= auto_stop_frames) deck.user_stopped = false;
+    } else if (loading && deck.pos < deck.tape.spans.size() && !typing_running()) {
+        // (A typed LOAD starts the deck itself, after its last key.)
+        tape_play();
+        deck.loading_seen = true;
+    }
+}
+
+}  // namespace
+
 void tape_frame() {
     typing_frame();
     if (deck.playing) advance(tape_now());
-    if (deck.reads > loader_reads || deck.edges > saver_edges)
+    const bool loading = deck.reads > loader_reads || (!deck.tape.spans.empty() && in_rom_loader());
+    if (loading || deck.edges > saver_edges)
         deck.busy_frames = 0;
     else if (deck.busy_frames < busy_memory)
         ++deck.busy_frames;
+    if (loading)
+        deck.idle_frames = 0;
+    else if (deck.idle_frames < auto_stop_frames)
+        ++deck.idle_frames;
     deck.reads = 0;
     deck.edges = 0;
+    auto_play(loading);
     if (tape_recording) finish_recorded_block();
 }
 
@@ -250,16 +367,10 @@ void capture_tape_side(tape_side &out) {
         shared_insertion = tape_insertions;
     }
     out.tape = shared_tape;
-    out.deck.name = deck.name;
-    out.deck.playing = deck.playing;
-    out.deck.pos = deck.pos;
-    out.deck.left = deck.left;
-    out.deck.span_end = deck.span_end;
-    out.deck.played = deck.played;
-    out.deck.level = deck.level;
-    out.deck.reads = deck.reads;
-    out.deck.edges = deck.edges;
-    out.deck.busy_frames = deck.busy_frames;
+    // Every field of the deck but its image, which the record shares.
+    tape_image image = std::move(deck.tape);
+    out.deck = deck;
+    deck.tape = std::move(image);
     out.line_clock = line_clock;
     out.recording = tape_recording;
     out.blocks = recorded_blocks;

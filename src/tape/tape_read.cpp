@@ -19,14 +19,27 @@ constexpr const char *caption_damaged = "Damaged Tape";
 constexpr const char *caption_unsupported = "Unsupported Tape";
 
 constexpr std::size_t file_limit = 16u << 20;
-// About ten times the spans of a full 48K program, far more than any real tape.
-constexpr std::size_t span_limit = 8u << 20;
+constexpr uint32_t ms = 3500;  // T-states in a millisecond
+constexpr const char *too_long_text = "The tape is far longer than any Spectrum program when played.";
+constexpr const char *too_many_text = "The tape's loops and repeats play far more pulses than its bytes could hold.";
+
+// A tape is measured before it is built: an hour and a half of playing time
+// is far longer than any program, and 24 million pulses (zero-length ones,
+// samples and symbols counted too) is what that time of the ROM's shortest
+// pulses holds. A .tzx file also holds at most 32 pulses a byte and a
+// million more (a data byte is 16 pulses, a pilot tone a few thousand): only
+// loops and repeat counts go past that, and a tape of a few bytes that
+// would play millions of pulses is refused without building them.
+// Both are worked out block by block from the lengths and counts the file
+// gives, so a short file that would play for weeks is refused at once.
+constexpr uint64_t time_limit = uint64_t(90 * 60) * 1000 * ms;
+constexpr uint64_t pulse_limit = 24u << 20;
+constexpr uint64_t pulses_per_byte = 32, pulses_besides = 1u << 20;
+constexpr std::size_t span_limit = pulse_limit;
 // Block visits while following jumps and loops, before the tape counts as endless.
 constexpr long visit_limit = 1L << 20;
-// Pulses, samples and symbols played (zero-length ones too), before the same.
+// Steps of play while building, a guard behind the measure.
 constexpr uint64_t work_limit = 1u << 26;
-
-constexpr uint32_t ms = 3500;  // T-states in a millisecond
 
 // The ROM's standard speed, in T-states per pulse.
 constexpr uint32_t pilot_pulse = 2168, sync1_pulse = 667, sync2_pulse = 735;
@@ -57,6 +70,10 @@ struct builder {
     }
     void hold(uint8_t lv, uint64_t t) {
         if (!tick()) return;
+        if (length + t > time_limit) {
+            full = true;
+            return;
+        }
         level = lv;
         while (t > 0) {
             const uint32_t part = uint32_t(std::min<uint64_t>(t, 0x7FFFFFFF));
@@ -74,10 +91,14 @@ struct builder {
             spans.push_back({part, lv, 0});
         }
     }
+    bool too_long() const { return full; }
     void pulse(uint32_t t) { hold(level ^ 1, t); }
     void tone(uint32_t t, uint32_t count) {
         for (uint32_t k = 0; k < count && !full; ++k) pulse(t);
     }
+    // count plays of what play() adds.
+    template <typename F>
+    void times(uint32_t count, F play);
     // Bits high first, two pulses each; the last byte may use fewer bits.
     void data(const uint8_t *p, std::size_t n, int last_bits, uint32_t zero, uint32_t one) {
         for (std::size_t i = 0; i < n && !full; ++i) {
@@ -107,18 +128,10 @@ struct builder {
         }
         spans.push_back({0, level, 1});
     }
-    void standard(const uint8_t *p, std::size_t n, uint32_t millis) {
-        tone(pilot_pulse, n > 0 && p[0] < 0x80 ? header_pilots : data_pilots);
-        pulse(sync1_pulse);
-        pulse(sync2_pulse);
-        data(p, n, 8, zero_pulse, one_pulse);
-        pause(millis);
-    }
 };
 
 tape_result accepted(builder &b, int blocks, const std::string &name, tape_image &out) {
-    if (b.full)
-        return rejected(name, caption_unsupported, "The tape is far longer than any Spectrum program when played.");
+    if (b.full) return rejected(name, caption_unsupported, too_long_text);
     if (b.length == 0) return rejected(name, caption_damaged, "The file holds no signal to play.");
     out.spans = std::move(b.spans);
     out.length = b.length;
@@ -237,9 +250,76 @@ bool check_block(const tzx_block &b, std::string &reason) {
     return true;
 }
 
+// The measure of a tape before it is built: its playing time and pulses,
+// with the same calls as the builder but worked out from the counts, so a
+// tone of 65535 pulses costs one step, not 65535.
+struct measure {
+    uint64_t length = 0;
+    uint64_t pulses = 0;
+    uint64_t most_pulses = pulse_limit;
+    uint8_t level = 0;  // as the builder's, for the shared playing code
+
+    bool tick() {
+        ++pulses;  // a symbol, even one of no length
+        return true;
+    }
+    void hold(uint8_t, uint64_t t) {
+        length += t;
+        ++pulses;
+    }
+    void pulse(uint32_t t) { hold(0, t); }
+    void tone(uint32_t t, uint32_t count) {
+        length += uint64_t(t) * count;
+        pulses += count;
+    }
+    void data(const uint8_t *p, std::size_t n, int last_bits, uint32_t zero, uint32_t one) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const int bits = i + 1 == n ? last_bits : 8;
+            const int ones = __builtin_popcount(unsigned(p[i] >> (8 - bits)));
+            length += 2 * (uint64_t(ones) * one + uint64_t(bits - ones) * zero);
+            pulses += 2 * uint64_t(bits);
+        }
+    }
+    void pause(uint32_t millis) {
+        length += uint64_t(millis) * ms;
+        pulses += 2;
+    }
+    void stop() { ++pulses; }
+    // count plays of what play() adds, from one of them.
+    template <typename F>
+    void times(uint32_t count, F play) {
+        const uint64_t l = length, n = pulses;
+        play();
+        length = l + (length - l) * count;
+        pulses = n + (pulses - n) * count;
+    }
+    bool too_long() const { return length > time_limit || pulses > most_pulses; }
+    // For a whole file of size bytes.
+    void limit_for(std::size_t size) {
+        most_pulses = std::min<uint64_t>(pulse_limit, pulses_per_byte * size + pulses_besides);
+    }
+    const char *refusal() const { return length > time_limit ? too_long_text : too_many_text; }
+};
+
+template <typename F>
+void builder::times(uint32_t count, F play) {
+    for (uint32_t k = 0; k < count && !full; ++k) play();
+}
+
+// A block at the ROM's speed, as the builder or the measure takes it.
+template <typename Out>
+void standard(Out &out, const uint8_t *p, std::size_t n, uint32_t millis) {
+    out.tone(pilot_pulse, n > 0 && p[0] < 0x80 ? header_pilots : data_pilots);
+    out.pulse(sync1_pulse);
+    out.pulse(sync2_pulse);
+    out.data(p, n, 8, zero_pulse, one_pulse);
+    out.pause(millis);
+}
+
 // Plays one symbol of a generalized data block: its flags set the first
 // edge, then every further pulse flips the level; a zero length ends it.
-void symbol(builder &out, const uint8_t *def, uint32_t pulses) {
+template <typename Out>
+void symbol(Out &out, const uint8_t *def, uint32_t pulses) {
     if (!out.tick()) return;
     for (uint32_t k = 0; k < pulses; ++k) {
         const uint32_t t = w16(def + 1 + 2 * k);
@@ -256,16 +336,17 @@ void symbol(builder &out, const uint8_t *def, uint32_t pulses) {
     }
 }
 
-void generalized(builder &out, const uint8_t *p) {
+template <typename Out>
+void generalized(Out &out, const uint8_t *p) {
     const uint32_t totp = w32(p + 6), npp = p[10], asp = p[11] ? p[11] : 256;
-    const uint32_t totd = w32(p + 12), npd = p[16], asd = p[17] ? p[17] : 256;
+    const uint32_t npd = p[16], asd = p[17] ? p[17] : 256;
+    uint32_t totd = w32(p + 12);
     const uint8_t *q = p + 18;
     if (totp) {
         const uint8_t *defs = q;
         const uint8_t *stream = defs + asp * (1 + 2 * npp);
-        for (uint32_t k = 0; k < totp && !out.full; ++k)
-            for (uint32_t r = 0, n = w16(stream + 3 * k + 1); r < n && !out.full; ++r)
-                symbol(out, defs + stream[3 * k] * (1 + 2 * npp), npp);
+        for (uint32_t k = 0; k < totp; ++k)
+            out.times(w16(stream + 3 * k + 1), [&] { symbol(out, defs + stream[3 * k] * (1 + 2 * npp), npp); });
         q = stream + 3 * totp;
     }
     if (totd) {
@@ -273,7 +354,12 @@ void generalized(builder &out, const uint8_t *p) {
         while ((1u << nb) < asd) ++nb;
         const uint8_t *defs = q;
         const uint8_t *stream = defs + asd * (1 + 2 * npd);
-        for (uint64_t k = 0; k < totd && !out.full; ++k) {
+        // With one symbol there are no bits to read: it plays totd times.
+        if (nb == 0) {
+            out.times(totd, [&] { symbol(out, defs, npd); });
+            totd = 0;
+        }
+        for (uint64_t k = 0; k < totd && !out.too_long(); ++k) {
             uint32_t s = 0;
             for (int b = 0; b < nb; ++b) {
                 const uint64_t bit = k * nb + b;
@@ -286,76 +372,75 @@ void generalized(builder &out, const uint8_t *p) {
     out.pause(w16(p + 4));
 }
 
-void direct(builder &out, const uint8_t *p, std::size_t n) {
+template <typename Out>
+void direct(Out &out, const uint8_t *p, std::size_t n) {
     const uint32_t per_sample = w16(p);
     const int last_bits = p[4];
     const uint8_t *samples = p + 8;
     const std::size_t count = n - 8;
-    for (std::size_t i = 0; i < count && !out.full; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const int bits = i + 1 == count ? last_bits : 8;
         for (int b = 0; b < bits; ++b) out.hold((samples[i] >> (7 - b)) & 1, per_sample);
     }
     out.pause(w16(p + 2));
 }
 
-// Plays the block list from the first block to the end, following jumps and loops.
-tape_result play_blocks(const std::vector<tzx_block> &blocks, const std::string &name, tape_image &out) {
-    builder b;
-    int data_blocks = 0;
+// Plays one block that makes signal; false for a block that only steers
+// (jumps, loops) or informs.
+template <typename Out>
+bool play_block(Out &b, const tzx_block &k) {
+    const uint8_t *p = k.body;
+    switch (k.id) {
+    case 0x10: standard(b, p + 4, k.size - 4, w16(p)); break;
+    case 0x11:
+        b.tone(w16(p), w16(p + 10));
+        b.pulse(w16(p + 2));
+        b.pulse(w16(p + 4));
+        b.data(p + 0x12, k.size - 0x12, p[0x0C], w16(p + 6), w16(p + 8));
+        b.pause(w16(p + 0x0D));
+        break;
+    case 0x12: b.tone(w16(p), w16(p + 2)); break;
+    case 0x13:
+        for (uint32_t n = 0; n < p[0]; ++n) b.pulse(w16(p + 1 + 2 * n));
+        break;
+    case 0x14:
+        b.data(p + 0x0A, k.size - 0x0A, p[4], w16(p), w16(p + 2));
+        b.pause(w16(p + 5));
+        break;
+    case 0x15: direct(b, p, k.size); break;
+    case 0x19: generalized(b, p); break;
+    case 0x20:
+        if (w16(p) == 0)
+            b.stop();
+        else
+            b.pause(w16(p));
+        break;
+    case 0x2A: b.stop(); break;
+    case 0x2B: b.level = p[4] ? 1 : 0; break;
+    default: return false;
+    }
+    return true;
+}
+
+bool is_data_block(uint8_t id) { return id == 0x10 || id == 0x11 || id == 0x14 || id == 0x15 || id == 0x19; }
+
+// Visits the blocks in playing order from the first to the end, following
+// jumps and loops; false when that takes more than visit_limit visits, or
+// when visit returns false.
+template <typename Visit>
+bool walk(const std::vector<tzx_block> &blocks, Visit visit) {
     std::size_t loop_start = 0;
     long loop_left = -1;  // -1: not in a loop
     long visits = 0;
-    for (std::size_t i = 0; i < blocks.size() && !b.full;) {
-        if (++visits > visit_limit)
-            return rejected(name, caption_unsupported, "The tape's jumps and loops never reach its end.");
+    for (std::size_t i = 0; i < blocks.size();) {
+        if (++visits > visit_limit || !visit(i)) return false;
         const tzx_block &k = blocks[i];
-        const uint8_t *p = k.body;
         std::size_t next = i + 1;
         switch (k.id) {
-        case 0x10:
-            b.standard(p + 4, k.size - 4, w16(p));
-            ++data_blocks;
-            break;
-        case 0x11:
-            b.tone(w16(p), w16(p + 10));
-            b.pulse(w16(p + 2));
-            b.pulse(w16(p + 4));
-            b.data(p + 0x12, k.size - 0x12, p[0x0C], w16(p + 6), w16(p + 8));
-            b.pause(w16(p + 0x0D));
-            ++data_blocks;
-            break;
-        case 0x12: b.tone(w16(p), w16(p + 2)); break;
-        case 0x13:
-            for (uint32_t n = 0; n < p[0]; ++n) b.pulse(w16(p + 1 + 2 * n));
-            break;
-        case 0x14:
-            b.data(p + 0x0A, k.size - 0x0A, p[4], w16(p), w16(p + 2));
-            b.pause(w16(p + 5));
-            ++data_blocks;
-            break;
-        case 0x15:
-            direct(b, p, k.size);
-            ++data_blocks;
-            break;
-        case 0x19:
-            generalized(b, p);
-            ++data_blocks;
-            break;
-        case 0x20:
-            if (w16(p) == 0)
-                b.stop();
-            else
-                b.pause(w16(p));
-            break;
-        case 0x2A: b.stop(); break;
-        case 0x2B: b.level = p[4] ? 1 : 0; break;
-        case 0x23: {
-            const int16_t jump = int16_t(w16(p));
-            next = std::size_t(long(i) + jump);  // checked when the blocks were read
-        } break;
+        case 0x23: next = std::size_t(long(i) + int16_t(w16(k.body))); break;  // checked when the blocks were read
         case 0x24:
             loop_start = i + 1;
-            loop_left = w16(p);
+            loop_left = w16(k.body);
             break;
         case 0x25:
             if (--loop_left > 0) next = loop_start;
@@ -363,15 +448,44 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, const std::string 
         }
         i = next;
     }
+    return true;
+}
+
+// Measures the tape, each block once however often it plays, then builds it.
+tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, const std::string &name,
+                        tape_image &out) {
+    std::vector<measure> each(blocks.size());
+    std::vector<bool> measured(blocks.size());
+    measure whole;
+    whole.limit_for(size);
+    const bool ended = walk(blocks, [&](std::size_t i) {
+        if (!measured[i]) {
+            play_block(each[i], blocks[i]);
+            measured[i] = true;
+        }
+        whole.length += each[i].length;
+        whole.pulses += each[i].pulses;
+        return !whole.too_long();
+    });
+    if (whole.too_long()) return rejected(name, caption_unsupported, whole.refusal());
+    if (!ended) return rejected(name, caption_unsupported, "The tape's jumps and loops never reach its end.");
+    builder b;
+    int data_blocks = 0;
+    walk(blocks, [&](std::size_t i) {
+        play_block(b, blocks[i]);
+        data_blocks += is_data_block(blocks[i].id);
+        return !b.full;
+    });
     return accepted(b, data_blocks, name, out);
 }
 
 }  // namespace
 
 tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
-    builder b;
+    // First the blocks are checked and measured, then played.
+    measure whole;  // a .tap has no loops or repeats: its pulses grow with its bytes
     int blocks = 0;
-    for (std::size_t at = 0; at < size && !b.full;) {
+    for (std::size_t at = 0; at < size;) {
         if (size - at < 2) return rejected(name, caption_damaged, "The file ends inside the length of a block.");
         const std::size_t n = w16(data + at);
         at += 2;
@@ -380,7 +494,18 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
                             "Block " + std::to_string(blocks + 1) + " is " + std::to_string(n) +
                                 " bytes long, but the file ends after " + std::to_string(size - at) + ".");
         if (n > 0) {
-            b.standard(data + at, n, 1000);
+            standard(whole, data + at, n, 1000);
+            ++blocks;
+        }
+        if (whole.too_long()) return rejected(name, caption_unsupported, whole.refusal());
+        at += n;
+    }
+    builder b;
+    for (std::size_t at = 0; at < size && !b.full;) {
+        const std::size_t n = w16(data + at);
+        at += 2;
+        if (n > 0) {
+            standard(b, data + at, n, 1000);
             ++blocks;
         }
         at += n;
@@ -428,7 +553,7 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
         }
     }
     if (in_loop) return rejected(name, caption_damaged, "A loop is not ended before the end of the tape.");
-    return play_blocks(blocks, name, out);
+    return play_blocks(blocks, size, name, out);
 }
 
 bool is_tape_name(const std::string &path) {

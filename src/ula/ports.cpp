@@ -75,7 +75,7 @@ int readula(uint16_t port) {
     int r = 0x1F;  // no key down; bits 5 and 7 read 0, bit 6 is the tape's EAR level
     for (int h = 0; h < 8; ++h)
         if (!(port & (0x100 << h))) r &= ~(scan(h) | typed_keys[h]);
-    if (deck.playing) r |= tape_ear() << 6;
+    if (!deck.tape.spans.empty()) r |= tape_ear(r) << 6;
     return r;
 }
 

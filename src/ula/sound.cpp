@@ -38,6 +38,7 @@ void pollline(int line) {
     // A playing tape is heard too: the EAR input shares the speaker's line.
     speakerstat[line] = (uladat & 0x18) | (deck.playing && deck.level ? 0x10 : 0);
     if (hifi_sound) beeper_line(line, line_clock, deck.playing && deck.level, uladat);
+    if (line == 0) frame_end_clock = line_clock + lines_per_frame * tstates_per_line;
     line_clock += tstates_per_line;  // the tape's T-state clock, at the end of this line
 }
 

@@ -156,3 +156,16 @@ TEST_F(LogFile, ADiskThatFillsUpIsSaidOnce) {
 }
 
 }  // namespace
+
+// A file name's control bytes never reach the terminal as they are.
+TEST(Log, PrintableEscapesControlBytes) {
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {"plain/name.tap\n\nreason", "plain/name.tap\n\nreason"},
+        {"a\x1b[31mred.tap", "a\\x1B[31mred.tap"},
+        {"bell\a del\x7f tab\t", "bell\\x07 del\\x7F tab\\x09"},
+        {"c1 \xc2\x9b csi, \xc3\xa9t\xc3\xa9", "c1 \\xC2\\x9B csi, \xc3\xa9t\xc3\xa9"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(printable(c.text), c.shown) << c.shown;
+}

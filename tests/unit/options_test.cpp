@@ -41,6 +41,8 @@ void expect_same(const program_options &a, const program_options &b) {
     EXPECT_EQ(a.frames, b.frames);
     EXPECT_EQ(a.frames_given, b.frames_given);
     EXPECT_EQ(a.rewind, b.rewind);
+    EXPECT_EQ(a.tape_auto_play, b.tape_auto_play);
+    EXPECT_EQ(a.fast_load, b.fast_load);
     EXPECT_EQ(a.file, b.file);
 }
 
@@ -85,6 +87,9 @@ const std::vector<accepted> good = {
      [](program_options &o) { o.screenshot = "s.png", o.frames = 250, o.frames_given = true; }},
     {{"--full", "--sca=2", "--no-s", "--j", "none"},
      [](program_options &o) { o.fullscreen = true, o.scale = 2, o.sound = false, o.joystick = joystick_mode::none; }},
+    {{"--tape-auto-play", "off"}, [](program_options &o) { o.tape_auto_play = false; }},
+    {{"--tape-auto-play=off", "--tape-auto-play=on"}, [](program_options &) {}},
+    {{"--no-fast-load", "t.tzx"}, [](program_options &o) { o.fast_load = false, o.file = "t.tzx"; }},
     {{"game.z80"}, [](program_options &o) { o.file = "game.z80"; }},
     {{"-"}, [](program_options &o) { o.file = "-"; }},
     {{"--", "--scale"}, [](program_options &o) { o.file = "--scale"; }},
@@ -145,6 +150,8 @@ const std::vector<refused> bad = {
     {{"--Scale", "2"}, "unknown option '--Scale'"},
     {{"--s", "2"}, "option '--s' is ambiguous"},
     {{"--f"}, "option '--f' is ambiguous"},
+    {{"--tape-auto-play", "yes"}, "--tape-auto-play takes on or off, not 'yes'"},
+    {{"--no"}, "option '--no' is ambiguous"},
     {{"--scales", "2"}, "unknown option '--scales'"},
     {{"-s"}, "unknown option '-s'"},
     {{"-hV"}, "unknown option '-hV'"},
@@ -189,7 +196,8 @@ TEST(Options, HelpAndVersionEndTheParse) {
     for (const char *name : {"--scale N", "--fullscreen", "--no-sound", "--rom FILE", "--joystick MODE",
                              "--save-on-exit FILE", "--power-save", "--screenshot FILE", "--frames N", "--pad-map MAP",
                              "--pok FILE", "--poke ADDRESS,VALUE", "--type TEXT", "--help", "--version", "--border",
-                             "--floating-bus", "--no-config", "--rewind SECONDS", "--sound MODE"})
+                             "--floating-bus", "--no-config", "--rewind SECONDS", "--sound MODE",
+                             "--tape-auto-play on|off", "--no-fast-load"})
         EXPECT_NE(help_text().find(name), std::string::npos) << name;
 }
 

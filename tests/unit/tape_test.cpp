@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -474,6 +476,193 @@ TEST(TapeDeck, StopsAtStopBlockAndPlaysOn) {
     EXPECT_EQ(tape_percent(), 100);
     tape_rewind();
     EXPECT_EQ(tape_percent(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The length limit is one of playing time and pulses, measured before the
+// tape is built: a few bytes that loop for weeks are refused at once, and a
+// long tape of real programs is taken.
+TEST(TapeReader, LimitsPlayingTimeNotFileShape) {
+    bytes long_tap;
+    for (int block = 0; block < 7; ++block) {
+        const std::size_t n = block < 6 ? 65535 : 5000;  // all ones: 3420 T-states a bit
+        long_tap.push_back(uint8_t(n));
+        long_tap.push_back(uint8_t(n >> 8));
+        long_tap.insert(long_tap.end(), n, 0xFF);
+    }
+    bytes many_pulses = {0x24, 0xFF, 0xFF, 0x13, 0xFF};  // 65535 times 255 pulses of 1 T-state
+    for (int k = 0; k < 255; ++k) many_pulses.insert(many_pulses.end(), {1, 0});
+    many_pulses.push_back(0x25);
+    struct sized {
+        const char *name;
+        bool tzx;
+        bytes data;
+        bool taken;
+        uint64_t at_least;  // T-states, when taken
+    };
+    const sized cases[] = {
+        {"49 days of pauses in a loop", true, tzx_with({0x24, 0xFF, 0xFF, 0x20, 0xFF, 0xFF, 0x25}), false, 0},
+        {"4 billion 1 T pulses in a loop", true, tzx_with({0x24, 0xFF, 0xFF, 0x12, 1, 0, 0xFF, 0xFF, 0x25}), false, 0},
+        {"4 billion empty symbols", true,
+         tzx_with({0x19, 17, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 1, 0, 0, 0}), false, 0},
+        {"16 million pulses in 520 bytes", true, tzx_with(many_pulses), false, 0},
+        {"ten minutes of pilot tone in a loop", true, tzx_with({0x24, 15, 0, 0x12, 0x78, 0x08, 0xFF, 0xFF, 0x25}),
+         true, uint64_t(10 * 60) * 3500000},
+        {"52 minutes of .tap", false, long_tap, true, uint64_t(52 * 60) * 3500000},
+    };
+    for (const sized &c : cases) {
+        tape_image image;
+        const tape_result r = c.tzx ? read_tzx(c.data.data(), c.data.size(), c.name, image)
+                                    : read_tap(c.data.data(), c.data.size(), c.name, image);
+        EXPECT_EQ(r.ok, c.taken) << c.name << ": " << r.text;
+        if (r.ok) EXPECT_GT(image.length, c.at_least) << c.name;
+        if (!r.ok) EXPECT_EQ(r.caption, "Unsupported Tape") << c.name << ": " << r.text;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Machine code assembled by pasmo: the bytes of source (org'd as it says).
+bytes assemble(const std::string &source) {
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/part.asm").c_str(), "w");
+    std::fputs(source.c_str(), f);
+    std::fclose(f);
+    return tool_tape(std::string(PASMO_PROGRAM) + " " + dir + "/part.asm " + dir + "/part.bin", dir + "/part.bin");
+}
+
+// Everything the program can see: registers, memory, the clock.
+struct machine_view {
+    uint16_t regs[14];
+    int32_t iff1, im;
+    int64_t clock;
+    bytes memory;
+    bool operator==(const machine_view &o) const {
+        return std::equal(regs, regs + 14, o.regs) && iff1 == o.iff1 && im == o.im && clock == o.clock &&
+               memory == o.memory;
+    }
+};
+
+machine_view view() {
+    return {{af.w, bc.w, de.w, hl.w, ix.w, iy.w, ir.w, saf.w, sbc.w, sde.w, shl.w, sp, pc, uint16_t(cycles)},
+            iff1,
+            im,
+            tape_now(),
+            bytes(ram + 0x4000, ram + ram_size)};
+}
+
+// The ROM's edge-waiting loop made in one step leaves the machine exactly as
+// running it turn by turn, at the first instruction of the loaded code.
+TEST(TapeDeck, EdgeWaitsInOneStepAsRunning) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    const std::string dir = scratch_dir();
+    FILE *f = std::fopen((dir + "/stay.asm").c_str(), "w");
+    std::fputs("        org 32768\nstart:  di\nstay:   jr stay\n        ds 6000,0A5h\n        end start\n", f);
+    std::fclose(f);
+    const bytes tap = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/stay.asm " + dir + "/stay.tap",
+                                dir + "/stay.tap");
+    ASSERT_FALSE(tap.empty());
+    machine_view seen[2];
+    long frames[2] = {0, 0};
+    for (int skip = 0; skip < 2; ++skip) {
+        tape_skip_edge_waits = skip == 1;
+        std::string error;
+        ASSERT_TRUE(boot_rom(1, error)) << error;
+        fresh_deck();
+        ASSERT_TRUE(insert_tape_bytes(tap.data(), tap.size(), "stay", false).ok);
+        start_autoload();
+        const int64_t start = tape_now();
+        ASSERT_TRUE(run_until(
+            [&] {
+                ++frames[skip];
+                return pc == 32769 || pc == 32770;
+            },
+            20000));
+        seen[skip] = view();
+        seen[skip].clock -= start;
+    }
+    tape_skip_edge_waits = true;
+    EXPECT_EQ(frames[0], frames[1]);
+    EXPECT_TRUE(seen[0] == seen[1]) << "pc " << seen[0].regs[12] << " and " << seen[1].regs[12] << ", clock "
+                                    << seen[0].clock << " and " << seen[1].clock;
+}
+
+// A loader follows the EAR bit; a key-wait loop reads the port as often but
+// tests the keys. Only the first starts the deck (auto-play) and loads fast;
+// the second sees its key in the next frame.
+TEST(TapeDeck, TellsALoaderFromAKeyWait) {
+    if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
+    struct program {
+        const char *name;
+        const char *loop;  // from wait:, DI already done; ends by going on to done:
+        bool loader;
+    };
+    const program cases[] = {
+        {"key wait on every half-row", "wait: xor a\n in a,(0FEh)\n cpl\n and 1Fh\n jr z,wait\n", false},
+        {"SPACE wait", "wait: ld a,7Fh\n in a,(0FEh)\n rra\n jr c,wait\n", false},
+        {"edge follower", "wait: ld c,0\nedge: ld a,7Fh\n in a,(0FEh)\n rra\n xor c\n and 20h\n jr z,edge\n jr wait\n",
+         true},
+        {"edge follower on BIT 6", "wait: in a,(0FEh)\n bit 6,a\n jr z,wait\n jr wait\n", true},
+    };
+    const bytes tone = tzx_with({0x12, 0x78, 0x08, 0xFF, 0xFF});
+    for (const program &c : cases) {
+        const bytes code = assemble(std::string(" org 32768\n di\n") + c.loop + "done: ld a,1\n ld (40000),a\nstay: jr stay\n");
+        ASSERT_FALSE(code.empty()) << c.name;
+        z80_fresh();
+        fresh_deck();
+        ASSERT_TRUE(insert_tape_bytes(tone.data(), tone.size(), "tone", true).ok);
+        std::copy(code.begin(), code.end(), ram + 32768);
+        pc = 32768;
+        run_until([] { return false; }, 10);
+        EXPECT_EQ(deck.playing, c.loader) << c.name;
+        EXPECT_EQ(tape_port_busy(), c.loader) << c.name;
+        if (c.loader) continue;
+        // The key-wait, on a playing tape: a key (A, or SPACE) is seen in the next frame.
+        tape_play();
+        run_until([] { return false; }, 30);
+        EXPECT_FALSE(tape_port_busy()) << c.name;
+        typed_keys[1] = 1;
+        typed_keys[7] = 1;
+        run_until([] { return false; }, 1);
+        std::memset(typed_keys, 0, sizeof typed_keys);
+        EXPECT_EQ(ram[40000], 1) << c.name;
+    }
+}
+
+// LOAD "name" reads the header of another program, skips its data block in
+// bursts a second apart (the ROM waits a second after the first edge it
+// finds), and loads its own: the port stays busy (fast
+// loading holds) from the typed ENTER to the program's start.
+TEST(TapeDeck, LoadByNameStaysFastPastAnotherProgram) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    bytes tape = zmakebas("10 PRINT \"OTHER\"\n", "-a 10 -n other");
+    const bytes mine = zmakebas("10 PRINT \"MINE\"\n", "-a 10 -n mine");
+    tape.insert(tape.end(), mine.begin(), mine.end());
+    std::string error;
+    ASSERT_TRUE(boot_rom(1, error)) << error;
+    // The 48K ROM waits a whole second (LD HL,0415h) where OpenSE waits a quarter.
+    ASSERT_EQ(lorom[0x571], 0x21);
+    lorom[0x572] = 0x15;
+    lorom[0x573] = 0x04;
+    fresh_deck();
+    ASSERT_TRUE(insert_tape_bytes(tape.data(), tape.size(), "two", false).ok);
+    resetz80();
+    start_typing("load \"mine\"\n", 150, true);
+    ASSERT_TRUE(run_until([] { return !typing_running(); }, 1000));
+    int slow = 0;
+    ASSERT_TRUE(run_until(
+        [&] {
+            slow += !tape_port_busy();
+            return whole_screen().find("MINE\n") != std::string::npos;
+        },
+        5000))
+        << whole_screen();
+    EXPECT_EQ(slow, 0);
 }
 
 }  // namespace
