@@ -23,9 +23,13 @@ wait_title() {  # pattern [seconds]: waits until the title matches the extended 
     done
     fail_showing "the title '$(title)' never matched '$1'"
 }
-listed() { screen_lines | grep -Eq '^ *10 PRINT 42$'; }
-# Neither listed nor being typed in the edit line.
-no_trace() { ! screen_lines | grep -q '42'; }
+# (The screen is read whole first: grep -q leaving early would break the
+# reader's pipe, and the pipeline would fail under pipefail.)
+listed() { grep -Eq '^ *10 PRINT 42$' <<<"$(screen_lines)"; }
+# Neither listed nor being typed in the edit line: back before the typing
+# began (a moment in the middle of it can show "10 print 4" and the
+# flashing cursor, which the screen reader may take for a digit).
+no_trace() { ! grep -qi 'print' <<<"$(screen_lines)"; }
 
 # ---- Delete held: the typed line goes, and comes back typed again ----
 start_machine rewind
