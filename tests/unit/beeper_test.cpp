@@ -101,10 +101,18 @@ TEST_F(Beeper, StepAtTheRightSampleWithTheRightAmplitude) {
         const double at = double(c.t) * per_frame / tstates_per_frame + step_delay;
         const std::string what = "edge at T-state " + std::to_string(c.t);
         for (int m = 0; m < int(out.size()); ++m) {
-            if (m < at - 16) ASSERT_EQ(out[size_t(m)], 0) << what << ", sample " << m;
-            if (m < at - 0.2 && m > at - 2) EXPECT_LT(std::abs(out[size_t(m)]), std::abs(c.change) / 2) << what << ", sample " << m;
-            if (m > at + 0.2 && m < at + 2) EXPECT_GT(std::abs(out[size_t(m)]), std::abs(c.change) / 2) << what << ", sample " << m;
-            if (m > at + 16 && m < at + 20) EXPECT_NEAR(out[size_t(m)], c.change, std::abs(c.change) * 0.02) << what << ", sample " << m;
+            if (m < at - 16) {
+                ASSERT_EQ(out[size_t(m)], 0) << what << ", sample " << m;
+            }
+            if (m < at - 0.2 && m > at - 2) {
+                EXPECT_LT(std::abs(out[size_t(m)]), std::abs(c.change) / 2) << what << ", sample " << m;
+            }
+            if (m > at + 0.2 && m < at + 2) {
+                EXPECT_GT(std::abs(out[size_t(m)]), std::abs(c.change) / 2) << what << ", sample " << m;
+            }
+            if (m > at + 16 && m < at + 20) {
+                EXPECT_NEAR(out[size_t(m)], c.change, std::abs(c.change) * 0.02) << what << ", sample " << m;
+            }
         }
     }
 }
