@@ -30,7 +30,7 @@ bool is_pok_name(const std::string &path) {
 // it is offered.
 bool load(const std::string &path, std::size_t extension) {
     bool ok = false;
-    if (is_tape_name(path)) {
+    if (is_tape_file(path)) {
         ok = open_tape_path(path) && deck.name == path;
     } else {
         snapshot_result result = opensnapshot(path, extension);
@@ -72,7 +72,7 @@ bool load_file_path(const std::string &path) {
 void load_snapshot_path(const char *path) { load_file_path(path ? path : ""); }
 
 bool load_path_unattended(const std::string &path) {
-    if (is_tape_name(path)) return load_tape_unattended(path);
+    if (is_tape_file(path)) return load_tape_unattended(path);
     const snapshot_result result = opensnapshot(path, snapshot_extension(path));
     if (!result.ok) report_on_stderr(result.caption, result.text);
     return result.ok;

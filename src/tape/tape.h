@@ -57,6 +57,9 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
 tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
 // True when the extension (the text after the last dot, any case) names a tape.
 bool is_tape_name(const std::string &path);
+// True when path names a tape by its extension, or names no snapshot by
+// its extension and its file begins with the TZX signature.
+bool is_tape_file(const std::string &path);
 // Reads path (.tzx by its extension or its signature, else .tap) and, when it
 // is accepted, puts it in the deck, rewound and stopped. A refused file leaves
 // the deck exactly as it was.

@@ -565,6 +565,20 @@ bool is_tape_name(const std::string &path) {
     return ext == "tap" || ext == "tzx";
 }
 
+bool is_tape_file(const std::string &path) {
+    if (is_tape_name(path)) return true;
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        std::string ext = path.substr(dot + 1);
+        for (char &c : ext) c = char(c | 0x20);
+        if (ext == "sna" || ext == "z80") return false;
+    }
+    std::vector<uint8_t> data;
+    if (read_whole_file(path, file_limit, data).failure != read_failure::none) return false;
+    return data.size() >= 8 && std::memcmp(data.data(), "ZXTape!\x1A", 8) == 0;
+}
+
 tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx) {
     tape_image image;
     tape_result r = tzx ? read_tzx(data, size, name, image) : read_tap(data, size, name, image);

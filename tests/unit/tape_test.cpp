@@ -424,6 +424,28 @@ TEST(TapeReader, RefusesDamagedAndUnsupportedFilesWithoutTouchingTheDeck) {
     EXPECT_EQ(missing.caption, "Not Found");
 }
 
+// A tape is told by its extension, or by the TZX signature when the name has
+// no extension a tape or snapshot has; a named snapshot stays a snapshot.
+TEST(TapeReader, TapeKnownByExtensionOrSignature) {
+    const bytes tzx = tzx_with({0x12, 0x10, 0, 4, 0});
+    const bytes other = {'N', 'O', 'T', ' ', 'T', 'A', 'P', 'E', 0, 0};
+    struct named {
+        const char *name;
+        const bytes *data;
+        bool tape;
+    };
+    for (const named &c : {named{"game", &tzx, true}, named{"game.bin", &tzx, true}, named{"GAME.TZX", &other, true},
+                           named{"game.tap", &other, true}, named{"game.sna", &tzx, false},
+                           named{"game.Z80", &tzx, false}, named{"game", &other, false}}) {
+        const std::string path = scratch_dir() + "/" + c.name;
+        std::string reason;
+        ASSERT_TRUE(write_file_atomically(path, c.data->data(), c.data->size(), reason)) << reason;
+        EXPECT_EQ(is_tape_file(path), c.tape) << c.name;
+        std::remove(path.c_str());
+    }
+    EXPECT_FALSE(is_tape_file(scratch_dir() + "/missing"));
+}
+
 // Control blocks: the tape's played length and where the deck stops.
 TEST(TapeReader, ControlBlocksShapeTheSignal) {
     struct shaped {
