@@ -62,8 +62,9 @@ bool save_recording() {
 
 }  // namespace
 
-bool open_tape_path(const std::string &path) {
-    const tape_result result = insert_tape(path);
+bool open_tape_path(const std::string &path) { return open_inserted_tape(insert_tape(path), path); }
+
+bool open_inserted_tape(const tape_result &result, const std::string &path) {
     if (!result.ok) {
         without_sound([&] { message_box(result.text, result.caption); });
         return false;
@@ -134,8 +135,9 @@ bool fast_pass() {
 
 void set_fast_loading(bool on) { fast_loading = on; }
 
-bool load_tape_unattended(const std::string &path) {
-    const tape_result result = insert_tape(path);
+bool load_tape_unattended(const std::string &path) { return load_inserted_tape_unattended(insert_tape(path)); }
+
+bool load_inserted_tape_unattended(const tape_result &result) {
     if (!result.ok) {
         report_on_stderr(result.caption, result.text);
         return false;

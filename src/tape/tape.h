@@ -60,12 +60,19 @@ bool is_tape_name(const std::string &path);
 // True when path names a tape by its extension, or names no snapshot by
 // its extension and its file begins with the TZX signature.
 bool is_tape_file(const std::string &path);
+// True when the bytes begin with a tape format's signature.
+bool has_tape_signature(const uint8_t *data, std::size_t size);
 // Reads path (.tzx by its extension or its signature, else .tap) and, when it
 // is accepted, puts it in the deck, rewound and stopped. A refused file leaves
 // the deck exactly as it was.
 tape_result insert_tape(const std::string &path);
 // As insert_tape, over bytes in memory.
 tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx);
+// The same with the reader picked as insert_tape picks it, by file_name's
+// extension or the bytes' signature; name stands for the tape in messages
+// and in the deck.
+tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::string &name,
+                              const std::string &file_name);
 
 // ---- The deck ----
 

@@ -557,26 +557,21 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
 }
 
 bool is_tape_name(const std::string &path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string ext = path.substr(dot + 1);
-    for (char &c : ext) c = char(c | 0x20);
+    const std::string ext = lowercase_extension(path);
     return ext == "tap" || ext == "tzx";
 }
 
 bool is_tape_file(const std::string &path) {
     if (is_tape_name(path)) return true;
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        std::string ext = path.substr(dot + 1);
-        for (char &c : ext) c = char(c | 0x20);
-        if (ext == "sna" || ext == "z80") return false;
-    }
+    const std::string ext = lowercase_extension(path);
+    if (ext == "sna" || ext == "z80") return false;
     std::vector<uint8_t> data;
     if (read_whole_file(path, file_limit, data).failure != read_failure::none) return false;
-    return data.size() >= 8 && std::memcmp(data.data(), "ZXTape!\x1A", 8) == 0;
+    return has_tape_signature(data.data(), data.size());
+}
+
+bool has_tape_signature(const uint8_t *data, std::size_t size) {
+    return size >= 8 && std::memcmp(data, "ZXTape!\x1A", 8) == 0;
 }
 
 tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx) {
@@ -591,6 +586,12 @@ tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::
     return r;
 }
 
+tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::string &name,
+                              const std::string &file_name) {
+    const bool signed_tzx = size >= 7 && std::memcmp(data, "ZXTape!", 7) == 0;
+    return insert_tape_bytes(data, size, name, lowercase_extension(file_name) == "tzx" || signed_tzx);
+}
+
 tape_result insert_tape(const std::string &path) {
     std::vector<uint8_t> data;
     const file_read got = read_whole_file(path, file_limit, data);
@@ -601,8 +602,5 @@ tape_result insert_tape(const std::string &path) {
         return rejected(path, caption_unsupported, "The file is larger than 16 MB, far larger than any tape.");
     default: return rejected(path, caption_unreadable, "The file cannot be read: " + got.reason);
     }
-    const std::size_t dot = path.find_last_of('.');
-    const bool named_tzx = dot != std::string::npos && path.size() - dot == 4 && (path[dot + 2] | 0x20) == 'z';
-    const bool signed_tzx = data.size() >= 7 && std::memcmp(data.data(), "ZXTape!", 7) == 0;
-    return insert_tape_bytes(data.data(), data.size(), path, named_tzx || signed_tzx);
+    return insert_named_tape(data.data(), data.size(), path, path);
 }
