@@ -5,6 +5,10 @@
 // describes the signal itself: after the "ZXTape!" header come blocks named
 // by an ID byte, either of data at given pulse lengths, of raw pulses, of
 // samples, or of control (pauses, stops, jumps and loops) and information.
+// A .csw file is a recording: after its header, the length of every pulse in
+// samples at the file's rate, run-length coded, and for Z-RLE deflated.
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -479,7 +483,113 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, 
     return accepted(b, data_blocks, name, out);
 }
 
+// ---- .csw ----
+
+constexpr std::size_t csw_inflated_limit = 32u << 20;  // more than the pulse limit in bytes
+
+// Inflates Z-RLE data (a zlib stream) into out; false with the reason.
+bool inflate_zrle(const uint8_t *p, std::size_t n, std::vector<uint8_t> &out, std::string &reason) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        reason = "zlib cannot start.";
+        return false;
+    }
+    z.next_in = const_cast<uint8_t *>(p);
+    z.avail_in = uInt(std::min<std::size_t>(n, 1u << 30));
+    uint8_t chunk[1 << 15];
+    int r = Z_OK;
+    while (r != Z_STREAM_END) {
+        z.next_out = chunk;
+        z.avail_out = sizeof chunk;
+        r = inflate(&z, Z_NO_FLUSH);
+        const std::size_t got = sizeof chunk - z.avail_out;
+        if (r != Z_OK && r != Z_STREAM_END && !(r == Z_BUF_ERROR && z.avail_in > 0)) {
+            reason = r == Z_BUF_ERROR ? "The compressed pulses end before their stream does."
+                                      : "The compressed pulses are damaged.";
+            break;
+        }
+        if (out.size() + got > csw_inflated_limit) {
+            reason = too_many_text;
+            break;
+        }
+        out.insert(out.end(), chunk, chunk + got);
+    }
+    inflateEnd(&z);
+    return reason.empty();
+}
+
+// Plays run-length coded pulses (one byte of samples each, or a 0 and then
+// 32 bits), the first at level first, each sample count turned into T-states
+// at 3.5 MHz: the remainder of each division is carried into the next, so
+// the whole recording keeps its length to the T-state. False with the reason
+// when the data ends inside a long count.
+bool play_rle(builder &b, const uint8_t *p, std::size_t n, uint32_t rate, uint8_t first, std::string &reason) {
+    uint64_t carry = 0;
+    uint8_t level = first;
+    for (std::size_t at = 0; at < n && !b.full;) {
+        uint64_t samples = p[at++];
+        if (samples == 0) {
+            if (n - at < 4) {
+                reason = "The recording ends inside the length of a pulse.";
+                return false;
+            }
+            samples = w32(p + at);
+            at += 4;
+        }
+        carry += samples * (1000 * ms);
+        const uint64_t t = carry / rate;
+        carry -= t * rate;
+        b.hold(level, t);
+        level ^= 1;
+    }
+    return true;
+}
+
 }  // namespace
+
+tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
+    static constexpr char signature[] = "Compressed Square Wave\x1A";
+    if (size < 0x20 || std::memcmp(data, signature, 23) != 0)
+        return rejected(name, caption_damaged,
+                        "The file does not begin with the CSW signature \"Compressed Square Wave\".");
+    const uint8_t major = data[0x17];
+    uint32_t rate = 0;
+    uint8_t compression = 0, flags = 0;
+    std::size_t at = 0x20;
+    if (major == 1) {
+        rate = w16(data + 0x19);
+        compression = data[0x1B];
+        flags = data[0x1C];
+    } else if (major == 2) {
+        if (size < 0x34 || size - 0x34 < data[0x23])
+            return rejected(name, caption_damaged, "The file ends inside its header.");
+        rate = w32(data + 0x19);
+        compression = data[0x21];
+        flags = data[0x22];
+        at = 0x34 + data[0x23];
+    } else {
+        return rejected(name, caption_unsupported,
+                        "The file is a CSW of version " + std::to_string(major) + "; versions 1 and 2 can be played.");
+    }
+    if (rate == 0) return rejected(name, caption_damaged, "The recording's sample rate is 0.");
+    if (compression != 1 && !(compression == 2 && major == 2))
+        return rejected(name, caption_unsupported,
+                        "The recording is packed in a way the CSW version " + std::to_string(major) +
+                            " format does not have (" + std::to_string(compression) + ").");
+    const uint8_t *rle = data + at;
+    std::size_t n = size - at;
+    std::vector<uint8_t> inflated;
+    std::string reason;
+    if (compression == 2) {
+        if (!inflate_zrle(rle, n, inflated, reason))
+            return rejected(name, reason == too_many_text ? caption_unsupported : caption_damaged, reason);
+        rle = inflated.data();
+        n = inflated.size();
+    }
+    builder b;
+    if (!play_rle(b, rle, n, rate, flags & 1, reason)) return rejected(name, caption_damaged, reason);
+    return accepted(b, 0, name, out);
+}
 
 tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
     // First the blocks are checked and measured, then played.
@@ -556,10 +666,39 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
     return play_blocks(blocks, size, name, out);
 }
 
-bool is_tape_name(const std::string &path) {
-    const std::string ext = lowercase_extension(path);
-    return ext == "tap" || ext == "tzx";
+namespace {
+
+// The tape formats: the extension that names each, the signature its files
+// begin with, and its reader. A .tap has no signature.
+struct tape_format {
+    const char *extension;
+    const char *signature;
+    std::size_t signature_size;
+    tape_result (*read)(const uint8_t *, std::size_t, const std::string &, tape_image &);
+};
+constexpr tape_format tape_formats[] = {
+    {"tzx", "ZXTape!", 7, read_tzx},
+    {"csw", "Compressed Square Wave\x1A", 23, read_csw},
+    {"tap", nullptr, 0, read_tap},
+};
+
+const tape_format *signed_format(const uint8_t *data, std::size_t size) {
+    for (const tape_format &f : tape_formats)
+        if (f.signature && size >= f.signature_size && std::memcmp(data, f.signature, f.signature_size) == 0)
+            return &f;
+    return nullptr;
 }
+
+const tape_format *named_format(const std::string &path) {
+    const std::string ext = lowercase_extension(path);
+    for (const tape_format &f : tape_formats)
+        if (ext == f.extension) return &f;
+    return nullptr;
+}
+
+}  // namespace
+
+bool is_tape_name(const std::string &path) { return named_format(path) != nullptr; }
 
 bool is_tape_file(const std::string &path) {
     if (is_tape_name(path)) return true;
@@ -570,13 +709,13 @@ bool is_tape_file(const std::string &path) {
     return has_tape_signature(data.data(), data.size());
 }
 
-bool has_tape_signature(const uint8_t *data, std::size_t size) {
-    return size >= 8 && std::memcmp(data, "ZXTape!\x1A", 8) == 0;
-}
+bool has_tape_signature(const uint8_t *data, std::size_t size) { return signed_format(data, size) != nullptr; }
 
-tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx) {
+namespace {
+
+tape_result insert_read(const uint8_t *data, std::size_t size, const std::string &name, const tape_format &format) {
     tape_image image;
-    tape_result r = tzx ? read_tzx(data, size, name, image) : read_tap(data, size, name, image);
+    tape_result r = format.read(data, size, name, image);
     if (!r.ok) return r;
     tape_stop();
     ++tape_insertions;
@@ -586,10 +725,17 @@ tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::
     return r;
 }
 
+}  // namespace
+
+tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx) {
+    return insert_read(data, size, name, tape_formats[tzx ? 0 : 2]);
+}
+
 tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::string &name,
                               const std::string &file_name) {
-    const bool signed_tzx = size >= 7 && std::memcmp(data, "ZXTape!", 7) == 0;
-    return insert_tape_bytes(data, size, name, lowercase_extension(file_name) == "tzx" || signed_tzx);
+    const tape_format *format = signed_format(data, size);
+    if (!format) format = named_format(file_name);
+    return insert_read(data, size, name, format ? *format : tape_formats[2]);
 }
 
 tape_result insert_tape(const std::string &path) {

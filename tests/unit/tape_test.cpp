@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <algorithm>
@@ -176,11 +177,11 @@ std::string whole_screen() {
 }
 
 // Resets, types LOAD "" and plays the tape to its end, then lets the program run.
-void autoload(const bytes &image, bool tzx) {
+void autoload(const bytes &image, const char *file_name) {
     std::string error;
     ASSERT_TRUE(boot_rom(1, error)) << error;
     fresh_deck();
-    const tape_result r = insert_tape_bytes(image.data(), image.size(), "test tape", tzx);
+    const tape_result r = insert_named_tape(image.data(), image.size(), "test tape", file_name);
     ASSERT_TRUE(r.ok) << r.caption << ": " << r.text;
     start_autoload();
     ASSERT_TRUE(run_until([] { return !typing_running() && !deck.playing; }, 20000)) << tape_percent() << "%";
@@ -202,10 +203,80 @@ TEST(TapeLoad, RomLoadsZmakebasTapeInEveryTzxForm) {
                              variant{"tzx turbo", true, form::turbo},
                              variant{"tzx tone, pulses, data", true, form::tone_pulses_data},
                              variant{"tzx direct recording", true, form::direct}}) {
-        autoload(v.tzx ? as_tzx(tap, v.f) : tap, v.tzx);
+        autoload(v.tzx ? as_tzx(tap, v.f) : tap, v.tzx ? "t.tzx" : "t.tap");
         // Below the ROM's "Program: hello", the program's own lines.
         EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << v.name << "\n"
                                                                                     << whole_screen();
+    }
+}
+
+// A .csw recording made by tapeconv (version 2, Z-RLE), and the same pulses
+// as version 2 RLE and version 1 RLE: each loads, and the recording plays
+// exactly as long as its samples at its rate, no T-state lost to rounding.
+TEST(TapeLoad, RomLoadsTapeconvCswRecordings) {
+    if (!have(ZMAKEBAS_PROGRAM) || !have(TAPECONV_PROGRAM)) GTEST_SKIP() << "zmakebas or tapeconv is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    const std::string dir = scratch_dir();
+    const bytes zrle = tool_tape(std::string(TAPECONV_PROGRAM) + " " + dir + "/prog.tap " + dir + "/prog.csw", dir + "/prog.csw");
+    ASSERT_GT(zrle.size(), 0x34u);
+    ASSERT_EQ(zrle[0x17], 2);
+    ASSERT_EQ(zrle[0x21], 2);
+    bytes rle(16 << 20);
+    uLongf got = uLongf(rle.size());
+    const std::size_t data_at = 0x34 + zrle[0x23];
+    ASSERT_EQ(uncompress(rle.data(), &got, zrle.data() + data_at, uLong(zrle.size() - data_at)), Z_OK);
+    rle.resize(got);
+    bytes v2(zrle.begin(), zrle.begin() + long(data_at));
+    v2[0x21] = 1;
+    v2.insert(v2.end(), rle.begin(), rle.end());
+    bytes v1(zrle.begin(), zrle.begin() + 0x20);
+    v1[0x17] = 1;
+    v1[0x18] = 1;
+    v1[0x19] = zrle[0x19];
+    v1[0x1A] = zrle[0x1A];
+    v1[0x1B] = 1;
+    v1[0x1C] = zrle[0x22];
+    v1[0x1D] = v1[0x1E] = v1[0x1F] = 0;
+    v1.insert(v1.end(), rle.begin(), rle.end());
+    uint64_t samples = 0;
+    for (std::size_t at = 0; at < rle.size(); ++at) {
+        samples += rle[at] ? rle[at] : rle[at + 1] | rle[at + 2] << 8 | rle[at + 3] << 16 | uint32_t(rle[at + 4]) << 24;
+        if (!rle[at]) at += 4;
+    }
+    const uint32_t rate = zrle[0x19] | zrle[0x1A] << 8 | zrle[0x1B] << 16 | uint32_t(zrle[0x1C]) << 24;
+    for (const auto &[name, csw] : {std::pair<const char *, const bytes *>{"v2 Z-RLE", &zrle}, {"v2 RLE", &v2}, {"v1 RLE", &v1}}) {
+        autoload(*csw, "t.csw");
+        EXPECT_EQ(deck.tape.length, samples * 3500000 / rate) << name;
+        EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << name << "\n" << whole_screen();
+    }
+    // Damaged and unsupported recordings leave the deck as it was.
+    const auto changed = [&](std::size_t at, uint8_t value) {
+        bytes b = v2;
+        b[at] = value;
+        return b;
+    };
+    const struct {
+        const char *name;
+        bytes data;
+        const char *caption;
+    } refusals[] = {
+        {"Z-RLE cut short", bytes(zrle.begin(), zrle.end() - 20), "Damaged Tape"},
+        {"Z-RLE flipped", [&] { bytes b = zrle; b[data_at + 8] ^= 0xFF; return b; }(), "Damaged Tape"},
+        {"RLE ends in a long count", [&] { bytes b = v2; b.insert(b.end(), {0, 1, 2}); return b; }(), "Damaged Tape"},
+        {"rate 0", [&] { bytes b = changed(0x19, 0); b[0x1A] = 0; return b; }(), "Damaged Tape"},
+        {"header cut", bytes(v2.begin(), v2.begin() + 0x30), "Damaged Tape"},
+        {"version 3", changed(0x17, 3), "Unsupported Tape"},
+        {"packing 7", changed(0x21, 7), "Unsupported Tape"},
+        {"Z-RLE in version 1", [&] { bytes b = v1; b[0x1B] = 2; return b; }(), "Unsupported Tape"},
+    };
+    const std::string kept = deck.name;
+    const uint64_t length = deck.tape.length;
+    for (const auto &c : refusals) {
+        const tape_result r = insert_named_tape(c.data.data(), c.data.size(), c.name, "t.csw");
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_EQ(r.caption, c.caption) << c.name << ": " << r.text;
+        EXPECT_EQ(deck.name, kept) << c.name;
+        EXPECT_EQ(deck.tape.length, length) << c.name;
     }
 }
 
@@ -248,7 +319,7 @@ TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
     const bytes tap = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/code.asm " + dir + "/code.tap",
                                 dir + "/code.tap");
     ASSERT_FALSE(tap.empty());
-    autoload(tap, false);
+    autoload(tap, "t.tap");
     EXPECT_EQ(trimmed(screen_row(0)), "CODE FROM PASMO") << whole_screen();
 }
 
@@ -337,7 +408,7 @@ TEST(TapeLoad, PasmoLoaderReadsTurboBlockAtTwiceTheRomSpeed) {
     put16(t, 1000);
     put24(t, uint32_t(picture.size()));
     t.insert(t.end(), picture.begin(), picture.end());
-    autoload(t, true);
+    autoload(t, "t.tzx");
     EXPECT_EQ(trimmed(screen_row(0)), message) << whole_screen();
 }
 
@@ -345,7 +416,7 @@ TEST(TapeSave, RomSaveRecordsWhatZmakebasMakesAndLoadsBack) {
     if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
     const bytes tap = zmakebas(listing, "-n hello");  // no autostart: LOAD leaves it listed
     ASSERT_FALSE(tap.empty());
-    autoload(tap, false);
+    autoload(tap, "t.tap");
     set_recording(true);
     start_typing("save \"hello\"\n", 0, false);
     ASSERT_TRUE(run_until([] { return !typing_running(); }, 1000));
@@ -368,7 +439,7 @@ TEST(TapeSave, RomSaveRecordsWhatZmakebasMakesAndLoadsBack) {
 
     // The recording, loaded back, lists and runs the program.
     const bytes saved = recording_as_tap();
-    autoload(saved, false);
+    autoload(saved, "t.tap");
     start_typing("run\n", 0, false);
     run_until([] { return !typing_running(); }, 1000);
     run_frames(50);
