@@ -109,9 +109,9 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     // Patterns are matched case-sensitively, so each letter admits both cases.
-    add_filter(chooser, "Snapshot, tape, archive or POKEs (*.sna/*.z80/*.tap/*.tzx/*.csw/*.zip/*.gz/*.pok)",
-               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]", "*.[cC][sS][wW]", "*.[zZ][iI][pP]",
-                "*.[gG][zZ]", "*.[pP][oO][kK]"});
+    add_filter(chooser, "Snapshot, tape, archive or POKEs (*.sna/*.z80/*.tap/*.tzx/*.pzx/*.csw/*.zip/*.gz/*.pok)",
+               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]", "*.[pP][zZ][xX]", "*.[cC][sS][wW]",
+                "*.[zZ][iI][pP]", "*.[gG][zZ]", "*.[pP][oO][kK]"});
 
     bool chosen = false;
     // In open mode the chooser accepts only files that exist; a name typed in

@@ -1,4 +1,4 @@
-// The tape deck: .tap, .tzx and .csw images played into the EAR input, the MIC
+// The tape deck: .tap, .tzx, .pzx and .csw images played into the EAR input, the MIC
 // output recorded back into standard-speed blocks, and the typing of LOAD ""
 // that starts a tape after a reset.
 //
@@ -57,14 +57,16 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
 tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
 // A .csw recording, version 1 or 2, RLE or Z-RLE.
 tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
+// A .pzx tape, version 1.
+tape_result read_pzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
 // True when the extension (the text after the last dot, any case) names a tape.
 bool is_tape_name(const std::string &path);
 // True when path names a tape by its extension, or names no snapshot by
 // its extension and its file begins with a tape's signature.
 bool is_tape_file(const std::string &path);
-// True when the bytes begin with a tape format's signature (TZX, CSW).
+// True when the bytes begin with a tape format's signature (TZX, CSW, PZX).
 bool has_tape_signature(const uint8_t *data, std::size_t size);
-// Reads path (.tzx or .csw by its signature or else its extension, else
+// Reads path (.tzx, .csw or .pzx by its signature or else its extension, else
 // .tap) and, when it
 // is accepted, puts it in the deck, rewound and stopped. A refused file leaves
 // the deck exactly as it was.

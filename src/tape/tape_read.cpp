@@ -5,7 +5,8 @@
 // describes the signal itself: after the "ZXTape!" header come blocks named
 // by an ID byte, either of data at given pulse lengths, of raw pulses, of
 // samples, or of control (pauses, stops, jumps and loops) and information.
-// A .csw file is a recording: after its header, the length of every pulse in
+// A .pzx file is a list of tagged blocks of pulses, data bits and pauses, all
+// timed in T-states. A .csw file is a recording: after its header, the length of every pulse in
 // samples at the file's rate, run-length coded, and for Z-RLE deflated.
 #include <zlib.h>
 
@@ -483,6 +484,97 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, 
     return accepted(b, data_blocks, name, out);
 }
 
+// ---- .pzx ----
+
+// A .pzx file is a list of blocks, each a four-letter tag, a 32-bit size
+// and its body: PZXT (the header, first), PULS (pulses, each of a 16- or
+// 31-bit length, some repeated, the first low), DATA (bits played as one of
+// two pulse sequences, then a tail pulse), PAUS (a level held), BRWS (a
+// name to browse by) and STOP; blocks of other tags are skipped. Plays the
+// blocks into out (the measure first, which also checks them, then the
+// builder); the caption and the reason for a refused file, else nullptr.
+template <typename Out>
+const char *play_pzx(Out &out, const uint8_t *data, std::size_t size, int &data_blocks, std::string &reason) {
+    data_blocks = 0;
+    int number = 0;
+    for (std::size_t at = 0; at < size && !out.too_long();) {
+        ++number;
+        const std::string which = "Block " + std::to_string(number);
+        if (size - at < 8) {
+            reason = which + " is cut off inside its tag and size.";
+            return caption_damaged;
+        }
+        const std::string tag(reinterpret_cast<const char *>(data + at), 4);
+        const uint32_t n = w32(data + at + 4);
+        at += 8;
+        if (n > size - at) {
+            reason = which + " (" + tag + ") is " + std::to_string(n) + " bytes long, but the file ends after " +
+                     std::to_string(size - at) + ".";
+            return caption_damaged;
+        }
+        const uint8_t *p = data + at;
+        at += n;
+        const auto short_block = [&] {
+            reason = which + " (" + tag + ") is shorter than its contents.";
+            return caption_damaged;
+        };
+        if ((number == 1) != (tag == "PZXT")) {
+            reason = number == 1 ? "The file does not begin with the PZX header block \"PZXT\"."
+                                 : which + " is a second PZX header.";
+            return caption_damaged;
+        }
+        if (tag == "PULS") {
+            out.level = 1;  // the first pulse is low
+            for (std::size_t k = 0; k < n;) {
+                if (n - k < 2) return short_block();
+                uint32_t count = 1, length = w16(p + k);
+                k += 2;
+                if (length > 0x8000) {
+                    if (n - k < 2) return short_block();
+                    count = length & 0x7FFF;
+                    length = w16(p + k);
+                    k += 2;
+                }
+                if (length >= 0x8000) {
+                    if (n - k < 2) return short_block();
+                    length = (length & 0x7FFF) << 16 | w16(p + k);
+                    k += 2;
+                }
+                out.tone(length, count);
+            }
+        } else if (tag == "DATA") {
+            if (n < 8) return short_block();
+            const uint32_t bits = w32(p) & 0x7FFFFFFF;
+            const uint32_t tail = w16(p + 4), p0 = p[6], p1 = p[7];
+            const uint64_t need = 8 + 2 * (p0 + p1) + (uint64_t(bits) + 7) / 8;
+            if (need > n) return short_block();
+            const uint8_t *s0 = p + 8, *s1 = s0 + 2 * p0, *bytes = s1 + 2 * p1;
+            out.level = p[3] >> 7 ^ 1;  // the first pulse at the level bit 31 gives
+            for (uint32_t b = 0; b < bits && !out.too_long(); ++b) {
+                const bool one = bytes[b / 8] & (0x80 >> b % 8);
+                const uint8_t *seq = one ? s1 : s0;
+                for (uint32_t k = 0, m = one ? p1 : p0; k < m; ++k) out.pulse(w16(seq + 2 * k));
+            }
+            if (tail) out.pulse(tail);
+            ++data_blocks;
+        } else if (tag == "PAUS") {
+            if (n < 4) return short_block();
+            out.hold(p[3] >> 7, w32(p) & 0x7FFFFFFF);
+        } else if (tag == "STOP") {
+            if (n < 2) return short_block();
+            out.stop();  // always, and "only on a 48K": both stop here
+        } else if (tag == "PZXT") {
+            if (n < 2) return short_block();
+            if (p[0] != 1) {
+                reason = "The file is a PZX of version " + std::to_string(p[0]) + "." + std::to_string(n > 1 ? p[1] : 0) +
+                         "; only version 1 tapes can be played.";
+                return caption_unsupported;
+            }
+        }
+    }
+    return nullptr;
+}
+
 // ---- .csw ----
 
 constexpr std::size_t csw_inflated_limit = 32u << 20;  // more than the pulse limit in bytes
@@ -591,6 +683,18 @@ tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &n
     return accepted(b, 0, name, out);
 }
 
+tape_result read_pzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
+    measure whole;
+    whole.limit_for(size);
+    int data_blocks = 0;
+    std::string reason;
+    if (const char *caption = play_pzx(whole, data, size, data_blocks, reason)) return rejected(name, caption, reason);
+    if (whole.too_long()) return rejected(name, caption_unsupported, whole.refusal());
+    builder b;
+    play_pzx(b, data, size, data_blocks, reason);
+    return accepted(b, data_blocks, name, out);
+}
+
 tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
     // First the blocks are checked and measured, then played.
     measure whole;  // a .tap has no loops or repeats: its pulses grow with its bytes
@@ -669,7 +773,8 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
 namespace {
 
 // The tape formats: the extension that names each, the signature its files
-// begin with, and its reader. A .tap has no signature.
+// begin with, and its reader. A .tap has no signature: it is the first, taken
+// when nothing else fits.
 struct tape_format {
     const char *extension;
     const char *signature;
@@ -677,9 +782,10 @@ struct tape_format {
     tape_result (*read)(const uint8_t *, std::size_t, const std::string &, tape_image &);
 };
 constexpr tape_format tape_formats[] = {
+    {"tap", nullptr, 0, read_tap},
     {"tzx", "ZXTape!", 7, read_tzx},
     {"csw", "Compressed Square Wave\x1A", 23, read_csw},
-    {"tap", nullptr, 0, read_tap},
+    {"pzx", "PZXT", 4, read_pzx},
 };
 
 const tape_format *signed_format(const uint8_t *data, std::size_t size) {
@@ -728,14 +834,14 @@ tape_result insert_read(const uint8_t *data, std::size_t size, const std::string
 }  // namespace
 
 tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx) {
-    return insert_read(data, size, name, tape_formats[tzx ? 0 : 2]);
+    return insert_read(data, size, name, tape_formats[tzx ? 1 : 0]);
 }
 
 tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::string &name,
                               const std::string &file_name) {
     const tape_format *format = signed_format(data, size);
     if (!format) format = named_format(file_name);
-    return insert_read(data, size, name, format ? *format : tape_formats[2]);
+    return insert_read(data, size, name, format ? *format : tape_formats[0]);
 }
 
 tape_result insert_tape(const std::string &path) {

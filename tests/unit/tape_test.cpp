@@ -280,6 +280,67 @@ TEST(TapeLoad, RomLoadsTapeconvCswRecordings) {
     }
 }
 
+// The blocks of a .tap as a .pzx at the ROM's timings: the pilot and syncs
+// as pulses (the pilot one repeated entry), the bytes as data with two pulses
+// a bit and a tail pulse that ends the last one, then a second's pause.
+bytes as_pzx(const bytes &tap) {
+    bytes t;
+    const auto block = [&](const char *tag, const bytes &body) {
+        t.insert(t.end(), tag, tag + 4);
+        put16(t, uint32_t(body.size()) & 0xFFFF);
+        put16(t, uint32_t(body.size()) >> 16);
+        t.insert(t.end(), body.begin(), body.end());
+    };
+    block("PZXT", {1, 0});
+    for (const bytes &b : tap_blocks(tap)) {
+        bytes pulses;
+        put16(pulses, 0x8000 | (b[0] < 0x80 ? 8063 : 3223));
+        put16(pulses, 2168);
+        put16(pulses, 667);
+        put16(pulses, 735);
+        block("PULS", pulses);
+        bytes data;
+        const uint32_t bits = uint32_t(b.size()) * 8;
+        put16(data, bits & 0xFFFF);
+        put16(data, bits >> 16 | 0x8000);  // an odd count of pulses came before: the first is high
+        put16(data, 945);
+        data.push_back(2);
+        data.push_back(2);
+        for (uint32_t t : {855, 855, 1710, 1710}) put16(data, t);
+        data.insert(data.end(), b.begin(), b.end());
+        block("DATA", data);
+        block("BRWS", {'b', 0});
+        block("PAUS", {0xE0, 0x67, 0x35, 0x00});  // 3,500,000 T-states, low
+    }
+    return t;
+}
+
+TEST(TapeLoad, RomLoadsPzxBuiltFromATap) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    const bytes pzx = as_pzx(tap);
+    autoload(pzx, "t.pzx");
+    EXPECT_EQ(deck.tape.blocks, 2);
+    EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+    const struct {
+        const char *name;
+        bytes data;
+        const char *caption;
+    } refusals[] = {
+        {"cut inside a block", bytes(pzx.begin(), pzx.end() - 3), "Damaged Tape"},
+        {"no header first", bytes(pzx.begin() + 10, pzx.end()), "Damaged Tape"},
+        {"data longer than its block", [&] { bytes b = pzx; b[10 + 8 + 8 + 8] = 0xFF; return b; }(), "Damaged Tape"},
+        {"version 2", [&] { bytes b = pzx; b[8] = 2; return b; }(), "Unsupported Tape"},
+        {"pulses cut inside a count", [] { bytes b = {'P', 'Z', 'X', 'T', 2, 0, 0, 0, 1, 0, 'P', 'U', 'L', 'S', 2, 0, 0, 0, 0x01, 0x80}; return b; }(), "Damaged Tape"},
+    };
+    for (const auto &c : refusals) {
+        const tape_result r = insert_named_tape(c.data.data(), c.data.size(), c.name, "t.pzx");
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_EQ(r.caption, c.caption) << c.name << ": " << r.text;
+        EXPECT_EQ(deck.name, "test tape") << c.name;
+    }
+}
+
 TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
     if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
     // Copies the ROM's glyphs of a message to the top line of the screen.
