@@ -70,6 +70,7 @@ bool open_inserted_tape(const tape_result &result, const std::string &path) {
         return false;
     }
     note_loaded_file(path);
+    if (deck.tape.for_128k) without_sound([] { message_box(tape_128k_text, tape_128k_caption); });
     start_autoload();
     fill_dsquares();
     return true;
@@ -142,6 +143,7 @@ bool load_inserted_tape_unattended(const tape_result &result) {
         report_on_stderr(result.caption, result.text);
         return false;
     }
+    if (deck.tape.for_128k) report_on_stderr(tape_128k_caption, deck.name + "\n\n" + tape_128k_text);
     start_autoload();
     const uint64_t limit = deck.tape.length / (lines_per_frame * tstates_per_line) + 3000;
     bool played = false;

@@ -43,7 +43,13 @@ struct tape_image {
     std::vector<tape_span> spans;
     uint64_t length = 0;  // T-states of the whole tape
     int blocks = 0;       // data blocks on it (for messages)
+    bool for_128k = false;  // its hardware information says it needs a 128K Spectrum
 };
+
+// Said when a tape for the 128K is put in the deck; it is played all the same.
+constexpr const char *tape_128k_caption = "128K Tape";
+constexpr const char *tape_128k_text =
+    "This tape is for the 128K Spectrum; Brenvik emulates the 48K, so it may not load.";
 
 struct tape_result {
     bool ok;

@@ -456,6 +456,31 @@ bool walk(const std::vector<tzx_block> &blocks, Visit visit) {
     return true;
 }
 
+// Whether the hardware blocks (0x33) say the tape needs a 128K Spectrum:
+// entries of three bytes, a kind (0: computers), the machine (0 to 2: the
+// 16K and 48K models, 3 to 5: the 128K ones) and how the tape stands to it
+// (0 runs, 1 uses its own hardware, 2 runs without using it, 3 does not
+// run). So it is when a 48K model is marked as not running it, or a 128K
+// model as one whose hardware it uses while no 48K model is marked as
+// running it.
+bool needs_128k(const std::vector<tzx_block> &blocks) {
+    bool runs_on_48k = false, not_on_48k = false, uses_128k = false;
+    for (const tzx_block &b : blocks) {
+        if (b.id != 0x33) continue;
+        for (uint32_t k = 0; k < b.body[0]; ++k) {
+            const uint8_t *e = b.body + 1 + 3 * k;
+            if (e[0] != 0) continue;
+            if (e[1] <= 2) {
+                runs_on_48k = runs_on_48k || e[2] != 3;
+                not_on_48k = not_on_48k || e[2] == 3;
+            } else if (e[1] <= 5) {
+                uses_128k = uses_128k || e[2] == 1;
+            }
+        }
+    }
+    return not_on_48k || (uses_128k && !runs_on_48k);
+}
+
 // Measures the tape, each block once however often it plays, then builds it.
 tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, const std::string &name,
                         tape_image &out) {
@@ -767,7 +792,9 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
         }
     }
     if (in_loop) return rejected(name, caption_damaged, "A loop is not ended before the end of the tape.");
-    return play_blocks(blocks, size, name, out);
+    const tape_result r = play_blocks(blocks, size, name, out);
+    if (r.ok) out.for_128k = needs_128k(blocks);
+    return r;
 }
 
 namespace {

@@ -578,6 +578,36 @@ TEST(TapeReader, TapeKnownByExtensionOrSignature) {
     EXPECT_FALSE(is_tape_file(scratch_dir() + "/missing"));
 }
 
+// The hardware block's entries (kind 0: computers; machine; how the tape
+// stands to it) tell a tape for the 128K, which is still taken and played.
+TEST(TapeReader, HardwareBlockTellsA128kTape) {
+    const struct {
+        const char *name;
+        bytes entries;
+        bool for_128k;
+    } cases[] = {
+        {"no hardware block", {}, false},
+        {"runs on the 48K", {0, 1, 0}, false},
+        {"uses the 128K's hardware", {0, 3, 1}, true},
+        {"uses the +2A's, runs on the 48K", {0, 5, 1, 0, 1, 2}, false},
+        {"does not run on the 48K", {0, 1, 3}, true},
+        {"uses a joystick, not a machine", {1, 3, 1}, false},
+    };
+    for (const auto &c : cases) {
+        bytes t = tzx_header();
+        if (!c.entries.empty()) {
+            t.push_back(0x33);
+            t.push_back(uint8_t(c.entries.size() / 3));
+            t.insert(t.end(), c.entries.begin(), c.entries.end());
+        }
+        t.insert(t.end(), {0x12, 0x10, 0, 4, 0});
+        const tape_result r = insert_tape_bytes(t.data(), t.size(), c.name, true);
+        ASSERT_TRUE(r.ok) << c.name << ": " << r.text;
+        EXPECT_EQ(deck.tape.for_128k, c.for_128k) << c.name;
+        EXPECT_EQ(deck.tape.length, 4u * 16) << c.name;  // played all the same
+    }
+}
+
 // Control blocks: the tape's played length and where the deck stops.
 TEST(TapeReader, ControlBlocksShapeTheSignal) {
     struct shaped {

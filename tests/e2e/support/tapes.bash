@@ -5,6 +5,7 @@
 #  prog.tap    zmakebas, autostarting: prints HELLO TAPE and 42
 #  prog.tzx    the same blocks as .tzx turbo blocks
 #  damaged.tzx prog.tzx cut short
+#  prog128.tzx prog.tzx marked as a tape for the 128K
 #  big.tap     pasmo: 40 KB of code that writes BIG TAPE LOADED on the top line
 
 command -v zmakebas >/dev/null || { echo "skip: zmakebas is not installed"; exit 0; }
@@ -30,6 +31,8 @@ while at < len(tap):
     at += 2 + n
 open('prog.tzx', 'wb').write(out)
 open('damaged.tzx', 'wb').write(out[:-40])
+# The same with a hardware block saying the tape uses the 128K's hardware.
+open('prog128.tzx', 'wb').write(out[:10] + bytes([0x33, 1, 0, 3, 1]) + out[10:])
 PY
 
 # Copies the ROM's glyphs of a message to the top line; 40 KB of code in all.
