@@ -144,12 +144,89 @@ tape_result accepted(builder &b, int blocks, const std::string &name, tape_image
     return {true, "", ""};
 }
 
+// ---- .csw ----
+
+// What Z-RLE data may inflate to, in all, for one tape: more bytes than the
+// pulse limit has pulses.
+constexpr std::size_t csw_inflated_limit = 32u << 20;
+
+// Inflates Z-RLE data (a zlib stream) into out, at most budget bytes (less
+// what it took after); false with the reason.
+bool inflate_zrle(const uint8_t *p, std::size_t n, std::vector<uint8_t> &out, std::size_t &budget,
+                  std::string &reason) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        reason = "zlib cannot start.";
+        return false;
+    }
+    z.next_in = const_cast<uint8_t *>(p);
+    z.avail_in = uInt(std::min<std::size_t>(n, 1u << 30));
+    uint8_t chunk[1 << 15];
+    int r = Z_OK;
+    while (r != Z_STREAM_END) {
+        z.next_out = chunk;
+        z.avail_out = sizeof chunk;
+        r = inflate(&z, Z_NO_FLUSH);
+        const std::size_t got = sizeof chunk - z.avail_out;
+        if (r != Z_OK && r != Z_STREAM_END && !(r == Z_BUF_ERROR && z.avail_in > 0)) {
+            reason = r == Z_BUF_ERROR ? "The compressed pulses end before their stream does."
+                                      : "The compressed pulses are damaged.";
+            break;
+        }
+        if (out.size() + got > budget) {
+            reason = too_many_text;
+            break;
+        }
+        out.insert(out.end(), chunk, chunk + got);
+    }
+    inflateEnd(&z);
+    budget -= std::min(budget, out.size());
+    return reason.empty();
+}
+
+// Checks run-length coded pulses (one byte of samples each, or a 0 and then
+// 32 bits): false when the data ends inside a long count.
+bool rle_whole(const uint8_t *p, std::size_t n) {
+    for (std::size_t at = 0; at < n;) {
+        if (p[at++] != 0) continue;
+        if (n - at < 4) return false;
+        at += 4;
+    }
+    return true;
+}
+
+// Plays checked run-length coded pulses, the first at level first, each
+// sample count turned into T-states at 3.5 MHz: the remainder of each
+// division is carried into the next, so the whole recording keeps its length
+// to the T-state.
+template <typename Out>
+void play_rle(Out &out, const uint8_t *p, std::size_t n, uint32_t rate, uint8_t first) {
+    uint64_t carry = 0;
+    uint8_t level = first;
+    for (std::size_t at = 0; at < n && !out.too_long();) {
+        uint64_t samples = p[at++];
+        if (samples == 0) {
+            samples = w32(p + at);
+            at += 4;
+        }
+        carry += samples * (1000 * ms);
+        const uint64_t t = carry / rate;
+        carry -= t * rate;
+        out.hold(level, t);
+        level ^= 1;
+    }
+}
+
 // ---- .tzx ----
 
 struct tzx_block {
     uint8_t id;
     const uint8_t *body;  // after the ID byte
     std::size_t size;     // of the body
+    // A CSW recording's (0x18) run-length coded pulses, inflated when they
+    // were packed with Z-RLE.
+    const uint8_t *rle = nullptr;
+    std::size_t rle_size = 0;
 };
 
 // The size of a block's body, from its fixed part and its length fields, or
@@ -218,6 +295,13 @@ bool check_block(const tzx_block &b, std::string &reason) {
     case 0x11: return used_bits(0x0C, b.size - 0x12);
     case 0x14: return used_bits(0x04, b.size - 0x0A);
     case 0x15: return used_bits(0x04, b.size - 0x08);
+    case 0x18:
+        if (b.size < 0x0E || w24(p + 6) == 0 || p[9] < 1 || p[9] > 2) {
+            reason = "A CSW recording block is shorter than its header, or has a sample rate of 0 or a packing "
+                     "other than RLE and Z-RLE.";
+            return false;
+        }
+        return true;
     case 0x2B:
         if (b.size < 5) {
             reason = "A signal level block is shorter than its level byte.";
@@ -414,6 +498,10 @@ bool play_block(Out &b, const tzx_block &k) {
         break;
     case 0x15: direct(b, p, k.size); break;
     case 0x19: generalized(b, p); break;
+    case 0x18:
+        play_rle(b, k.rle, k.rle_size, w24(p + 6), b.level ^ 1);
+        b.pause(w16(p + 4));
+        break;
     case 0x20:
         if (w16(p) == 0)
             b.stop();
@@ -427,15 +515,26 @@ bool play_block(Out &b, const tzx_block &k) {
     return true;
 }
 
-bool is_data_block(uint8_t id) { return id == 0x10 || id == 0x11 || id == 0x14 || id == 0x15 || id == 0x19; }
+bool is_data_block(uint8_t id) {
+    return id == 0x10 || id == 0x11 || id == 0x14 || id == 0x15 || id == 0x18 || id == 0x19;
+}
+
+// The block a call sequence's (0x26) call number k goes to.
+std::size_t call_target(const std::vector<tzx_block> &blocks, std::size_t at, uint32_t k) {
+    return std::size_t(long(at) + int16_t(w16(blocks[at].body + 2 + 2 * k)));
+}
 
 // Visits the blocks in playing order from the first to the end, following
-// jumps and loops; false when that takes more than visit_limit visits, or
-// when visit returns false.
+// jumps, loops and call sequences (each call plays from its block to a
+// return, 0x27; a call sequence met inside one is passed over); false when
+// that takes more than visit_limit visits, or when visit returns false.
 template <typename Visit>
 bool walk(const std::vector<tzx_block> &blocks, Visit visit) {
     std::size_t loop_start = 0;
     long loop_left = -1;  // -1: not in a loop
+    constexpr std::size_t no_call = ~std::size_t(0);
+    std::size_t call_at = no_call;  // the call sequence being played
+    uint32_t call = 0;              // and its call now playing
     long visits = 0;
     for (std::size_t i = 0; i < blocks.size();) {
         if (++visits > visit_limit || !visit(i)) return false;
@@ -449,6 +548,22 @@ bool walk(const std::vector<tzx_block> &blocks, Visit visit) {
             break;
         case 0x25:
             if (--loop_left > 0) next = loop_start;
+            break;
+        case 0x26:
+            if (call_at == no_call && w16(k.body) > 0) {
+                call_at = i;
+                call = 0;
+                next = call_target(blocks, i, 0);
+            }
+            break;
+        case 0x27:
+            if (call_at == no_call) break;  // a return outside a call plays on
+            if (++call < w16(blocks[call_at].body)) {
+                next = call_target(blocks, call_at, call);
+            } else {
+                next = call_at + 1;
+                call_at = no_call;
+            }
             break;
         }
         i = next;
@@ -600,68 +715,6 @@ const char *play_pzx(Out &out, const uint8_t *data, std::size_t size, int &data_
     return nullptr;
 }
 
-// ---- .csw ----
-
-constexpr std::size_t csw_inflated_limit = 32u << 20;  // more than the pulse limit in bytes
-
-// Inflates Z-RLE data (a zlib stream) into out; false with the reason.
-bool inflate_zrle(const uint8_t *p, std::size_t n, std::vector<uint8_t> &out, std::string &reason) {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) {
-        reason = "zlib cannot start.";
-        return false;
-    }
-    z.next_in = const_cast<uint8_t *>(p);
-    z.avail_in = uInt(std::min<std::size_t>(n, 1u << 30));
-    uint8_t chunk[1 << 15];
-    int r = Z_OK;
-    while (r != Z_STREAM_END) {
-        z.next_out = chunk;
-        z.avail_out = sizeof chunk;
-        r = inflate(&z, Z_NO_FLUSH);
-        const std::size_t got = sizeof chunk - z.avail_out;
-        if (r != Z_OK && r != Z_STREAM_END && !(r == Z_BUF_ERROR && z.avail_in > 0)) {
-            reason = r == Z_BUF_ERROR ? "The compressed pulses end before their stream does."
-                                      : "The compressed pulses are damaged.";
-            break;
-        }
-        if (out.size() + got > csw_inflated_limit) {
-            reason = too_many_text;
-            break;
-        }
-        out.insert(out.end(), chunk, chunk + got);
-    }
-    inflateEnd(&z);
-    return reason.empty();
-}
-
-// Plays run-length coded pulses (one byte of samples each, or a 0 and then
-// 32 bits), the first at level first, each sample count turned into T-states
-// at 3.5 MHz: the remainder of each division is carried into the next, so
-// the whole recording keeps its length to the T-state. False with the reason
-// when the data ends inside a long count.
-bool play_rle(builder &b, const uint8_t *p, std::size_t n, uint32_t rate, uint8_t first, std::string &reason) {
-    uint64_t carry = 0;
-    uint8_t level = first;
-    for (std::size_t at = 0; at < n && !b.full;) {
-        uint64_t samples = p[at++];
-        if (samples == 0) {
-            if (n - at < 4) {
-                reason = "The recording ends inside the length of a pulse.";
-                return false;
-            }
-            samples = w32(p + at);
-            at += 4;
-        }
-        carry += samples * (1000 * ms);
-        const uint64_t t = carry / rate;
-        carry -= t * rate;
-        b.hold(level, t);
-        level ^= 1;
-    }
-    return true;
-}
-
 }  // namespace
 
 tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
@@ -697,14 +750,16 @@ tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &n
     std::size_t n = size - at;
     std::vector<uint8_t> inflated;
     std::string reason;
+    std::size_t budget = csw_inflated_limit;
     if (compression == 2) {
-        if (!inflate_zrle(rle, n, inflated, reason))
+        if (!inflate_zrle(rle, n, inflated, budget, reason))
             return rejected(name, reason == too_many_text ? caption_unsupported : caption_damaged, reason);
         rle = inflated.data();
         n = inflated.size();
     }
+    if (!rle_whole(rle, n)) return rejected(name, caption_damaged, "The recording ends inside the length of a pulse.");
     builder b;
-    if (!play_rle(b, rle, n, rate, flags & 1, reason)) return rejected(name, caption_damaged, reason);
+    play_rle(b, rle, n, rate, flags & 1);
     return accepted(b, 0, name, out);
 }
 
@@ -761,6 +816,8 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
                         "The file is a TZX of version " + std::to_string(data[8]) + "." + std::to_string(data[9]) +
                             "; only version 1 tapes can be played.");
     std::vector<tzx_block> blocks;
+    std::vector<std::vector<uint8_t>> inflated;  // the Z-RLE recordings' pulses
+    std::size_t budget = csw_inflated_limit;
     for (std::size_t at = 10; at < size;) {
         const uint8_t id = data[at++];
         const std::string which = "Block " + std::to_string(blocks.size() + 1) + " (ID 0x" +
@@ -768,11 +825,26 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
         std::string reason;
         const std::size_t n = body_size(id, data + at, size - at, reason);
         if (!reason.empty()) return rejected(name, caption_damaged, which + " " + reason + ".");
-        if (id == 0x18 || id == 0x26 || id == 0x27 || id == 0x28)
-            return rejected(name, caption_unsupported,
-                            which + ": CSW recordings, call sequences and select blocks cannot be played.");
+        if (id == 0x28)
+            return rejected(name, caption_unsupported, which + ": select blocks cannot be played.");
         blocks.push_back({id, data + at, n});
-        if (!check_block(blocks.back(), reason)) return rejected(name, caption_damaged, which + ": " + reason);
+        tzx_block &b = blocks.back();
+        if (!check_block(b, reason)) return rejected(name, caption_damaged, which + ": " + reason);
+        if (id == 0x18) {
+            b.rle = b.body + 0x0E;
+            b.rle_size = b.size - 0x0E;
+            if (b.body[9] == 2) {
+                // Moving the list moves each buffer whole: the pointers stay good.
+                inflated.emplace_back();
+                if (!inflate_zrle(b.rle, b.rle_size, inflated.back(), budget, reason))
+                    return rejected(name, reason == too_many_text ? caption_unsupported : caption_damaged,
+                                    which + ": " + reason);
+                b.rle = inflated.back().data();
+                b.rle_size = inflated.back().size();
+            }
+            if (!rle_whole(b.rle, b.rle_size))
+                return rejected(name, caption_damaged, which + ": the recording ends inside the length of a pulse.");
+        }
         at += n;
     }
     // Jumps must land on a block, and loops must close without nesting.
@@ -783,6 +855,12 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
             const long target = long(i) + int16_t(w16(blocks[i].body));
             if (target == long(i) || target < 0 || target > long(blocks.size()))
                 return rejected(name, caption_damaged, which + " jumps to a block the tape does not have.");
+        } else if (blocks[i].id == 0x26) {
+            for (uint32_t k = 0; k < w16(blocks[i].body); ++k) {
+                const std::size_t target = call_target(blocks, i, k);
+                if (target == i || target >= blocks.size())
+                    return rejected(name, caption_damaged, which + " calls a block the tape does not have.");
+            }
         } else if (blocks[i].id == 0x24) {
             if (in_loop) return rejected(name, caption_unsupported, which + " starts a loop inside a loop.");
             in_loop = true;

@@ -210,6 +210,24 @@ TEST(TapeLoad, RomLoadsZmakebasTapeInEveryTzxForm) {
     }
 }
 
+// A call sequence (0x26) that plays the header block, then the data block,
+// each up to its return (0x27), placed after a jump over them to the end.
+TEST(TapeLoad, RomLoadsThroughACallSequence) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const std::vector<bytes> blocks = tap_blocks(zmakebas(listing, "-a 10 -n hello"));
+    ASSERT_EQ(blocks.size(), 2u);
+    bytes t = tzx_header();
+    t.insert(t.end(), {0x26, 2, 0, 2, 0, 4, 0});  // block 0: call blocks 2 and 4
+    t.insert(t.end(), {0x23, 5, 0});              // block 1: to the end
+    append_block(t, blocks[0], form::standard);   // block 2
+    t.push_back(0x27);                            // block 3
+    append_block(t, blocks[1], form::standard);   // block 4
+    t.push_back(0x27);                            // block 5
+    autoload(t, "t.tzx");
+    EXPECT_EQ(deck.tape.blocks, 2);
+    EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+}
+
 // A .csw recording made by tapeconv (version 2, Z-RLE), and the same pulses
 // as version 2 RLE and version 1 RLE: each loads, and the recording plays
 // exactly as long as its samples at its rate, no T-state lost to rounding.
@@ -247,6 +265,25 @@ TEST(TapeLoad, RomLoadsTapeconvCswRecordings) {
     for (const auto &[name, csw] : {std::pair<const char *, const bytes *>{"v2 Z-RLE", &zrle}, {"v2 RLE", &v2}, {"v1 RLE", &v1}}) {
         autoload(*csw, "t.csw");
         EXPECT_EQ(deck.tape.length, samples * 3500000 / rate) << name;
+        EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << name << "\n" << whole_screen();
+    }
+    // The same pulses in a TZX CSW recording block (0x18), RLE and Z-RLE.
+    for (const auto &[name, packing, pulses] :
+         {std::tuple<const char *, uint8_t, bytes>{"tzx 0x18 RLE", 1, rle},
+          {"tzx 0x18 Z-RLE", 2, bytes(zrle.begin() + long(data_at), zrle.end())}}) {
+        bytes t = tzx_header();
+        t.push_back(0x18);
+        const uint32_t length = uint32_t(10 + pulses.size());
+        put16(t, length & 0xFFFF);
+        put16(t, length >> 16);
+        put16(t, 1000);
+        put24(t, rate);
+        t.push_back(packing);
+        put16(t, 0);  // the count of pulses, not needed to play them
+        put16(t, 0);
+        t.insert(t.end(), pulses.begin(), pulses.end());
+        autoload(t, "t.tzx");
+        EXPECT_EQ(deck.tape.length, samples * 3500000 / rate + 3500000) << name;
         EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << name << "\n" << whole_screen();
     }
     // Damaged and unsupported recordings leave the deck as it was.
@@ -537,7 +574,12 @@ TEST(TapeReader, RefusesDamagedAndUnsupportedFilesWithoutTouchingTheDeck) {
         {"loop end alone", true, tzx_with({0x25}), "Damaged Tape"},
         {"nested loop", true, tzx_with({0x24, 2, 0, 0x24, 2, 0, 0x25, 0x25}), "Unsupported Tape"},
         {"endless jumps", true, tzx_with({0x12, 0x10, 0, 4, 0, 0x23, 0xFF, 0xFF}), "Unsupported Tape"},
-        {"CSW block", true, tzx_with({0x18, 0, 0, 0, 0}), "Unsupported Tape"},
+        {"CSW block without its header", true, tzx_with({0x18, 0, 0, 0, 0}), "Damaged Tape"},
+        {"CSW block at rate 0", true, tzx_with({0x18, 11, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 9}), "Damaged Tape"},
+        {"CSW block cut in a count", true, tzx_with({0x18, 12, 0, 0, 0, 0, 0, 0x44, 0xAC, 0, 1, 1, 0, 0, 0, 0, 1}),
+         "Damaged Tape"},
+        {"call past the end", true, tzx_with({0x26, 1, 0, 5, 0, 0x27}), "Damaged Tape"},
+        {"select block", true, tzx_with({0x28, 1, 0, 0}), "Unsupported Tape"},
         {"only text", true, tzx_with({0x30, 2, 'h', 'i'}), "Damaged Tape"},
         {"unknown block too long", true, tzx_with({0x4F, 9, 0, 0, 0, 1}), "Damaged Tape"},
     };
