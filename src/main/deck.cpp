@@ -151,10 +151,24 @@ bool load_inserted_tape_unattended(const tape_result &result) {
         execz80();
         intreq = 1;
         tape_frame();
+        // Nobody can choose here: a select block plays its first part.
+        if (tape_select_due()) tape_choose(0);
         played = played || deck.playing;
         if (played && !typing_running() && !tape_port_busy()) break;
     }
     return true;
+}
+
+void offer_tape_choice_when_due() {
+    const tape_select *due = tape_select_due();
+    if (!due) return;
+    const std::vector<std::string> texts = due->texts;
+    std::size_t chosen = texts.size();
+    without_sound([&] {
+        if (!choose_from_list("Select Part of Tape", "The tape asks which part to load:", texts, chosen))
+            chosen = texts.size();
+    });
+    tape_choose(chosen);
 }
 
 std::string tape_title() {

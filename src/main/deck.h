@@ -34,6 +34,10 @@ bool load_tape_unattended(const std::string &path);
 // The same for a tape already put in the deck or refused (result).
 bool load_inserted_tape_unattended(const tape_result &result);
 
+// Called once a pass: when the deck has stopped at a select block, its parts
+// are offered in a list; the one chosen plays on (Cancel: the next block).
+void offer_tape_choice_when_due();
+
 // " - tape 37%" while a tape plays, else empty.
 std::string tape_title();
 

@@ -39,11 +39,21 @@ struct tape_span {
     uint8_t stop;
 };
 
+// A select block (TZX 0x28): the deck stops at it, and the user picks the
+// part of the tape to play on from.
+struct tape_select {
+    std::size_t pos = 0;             // the span after its stop
+    std::vector<std::string> texts;  // each part's description
+    std::vector<uint32_t> blocks;    // the block each part starts at
+};
+
 struct tape_image {
     std::vector<tape_span> spans;
     uint64_t length = 0;  // T-states of the whole tape
     int blocks = 0;       // data blocks on it (for messages)
     bool for_128k = false;  // its hardware information says it needs a 128K Spectrum
+    std::vector<tape_select> selects;
+    std::shared_ptr<const std::vector<uint8_t>> source;  // a .tzx's bytes when it has select blocks
 };
 
 // Said when a tape for the 128K is put in the deck; it is played all the same.
@@ -86,6 +96,13 @@ tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::
                               const std::string &file_name);
 
 // ---- The deck ----
+
+// The select block the deck is stopped at, or nullptr.
+const tape_select *tape_select_due();
+// Plays on from the part (an index of the due select's texts) chosen: the
+// tape after the select block is built again from that part's block. Any
+// other answer plays on from the next block.
+void tape_choose(std::size_t part);
 
 struct deck_state {
     tape_image tape;

@@ -126,6 +126,15 @@ void advance(int64_t t) {
 
 void tape_play() {
     if (deck.playing || deck.pos >= deck.tape.spans.size()) return;
+    // The stop of a select block under the head (the tape's first span, or
+    // the first after a part chosen) is reached at once: the choice is due.
+    if (deck.tape.spans[deck.pos].stop)
+        for (const tape_select &s : deck.tape.selects)
+            if (s.pos == deck.pos + 1) {
+                ++deck.pos;
+                deck.left = deck.pos < deck.tape.spans.size() ? deck.tape.spans[deck.pos].length : 0;
+                return;
+            }
     deck.playing = true;
     deck.level = deck.tape.spans[deck.pos].level;
     deck.span_end = tape_now() + deck.left;
@@ -314,7 +323,8 @@ namespace {
 bool in_rom_loader() { return pc >= ld_bytes && pc < ld_bytes_end && rom_has_loader(); }
 
 void auto_play(bool loading) {
-    if (!tape_auto_play || deck.tape.spans.empty()) return;
+    // At a select block the deck waits for the choice.
+    if (!tape_auto_play || deck.tape.spans.empty() || tape_select_due()) return;
     if (deck.playing) {
         if (loading)
             deck.loading_seen = true;

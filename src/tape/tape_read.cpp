@@ -302,6 +302,17 @@ bool check_block(const tzx_block &b, std::string &reason) {
             return false;
         }
         return true;
+    case 0x28: {
+        std::size_t at = 3;
+        for (uint32_t k = 0; k < (b.size >= 3 ? p[2] : 1); ++k) {
+            if (at + 3 > b.size || at + 3 + p[at + 2] > b.size) {
+                reason = "A select block is shorter than its parts.";
+                return false;
+            }
+            at += 3 + p[at + 2];
+        }
+        return true;
+    }
     case 0x2B:
         if (b.size < 5) {
             reason = "A signal level block is shorter than its level byte.";
@@ -509,6 +520,9 @@ bool play_block(Out &b, const tzx_block &k) {
             b.pause(w16(p));
         break;
     case 0x2A: b.stop(); break;
+    case 0x28:
+        if (p[2] > 0) b.stop();  // for the choice
+        break;
     case 0x2B: b.level = p[4] ? 1 : 0; break;
     default: return false;
     }
@@ -529,14 +543,14 @@ std::size_t call_target(const std::vector<tzx_block> &blocks, std::size_t at, ui
 // return, 0x27; a call sequence met inside one is passed over); false when
 // that takes more than visit_limit visits, or when visit returns false.
 template <typename Visit>
-bool walk(const std::vector<tzx_block> &blocks, Visit visit) {
+bool walk(const std::vector<tzx_block> &blocks, std::size_t start, Visit visit) {
     std::size_t loop_start = 0;
     long loop_left = -1;  // -1: not in a loop
     constexpr std::size_t no_call = ~std::size_t(0);
     std::size_t call_at = no_call;  // the call sequence being played
     uint32_t call = 0;              // and its call now playing
     long visits = 0;
-    for (std::size_t i = 0; i < blocks.size();) {
+    for (std::size_t i = start; i < blocks.size();) {
         if (++visits > visit_limit || !visit(i)) return false;
         const tzx_block &k = blocks[i];
         std::size_t next = i + 1;
@@ -596,14 +610,26 @@ bool needs_128k(const std::vector<tzx_block> &blocks) {
     return not_on_48k || (uses_128k && !runs_on_48k);
 }
 
-// Measures the tape, each block once however often it plays, then builds it.
+// A select block's parts: the text of each and the block it starts at.
+tape_select select_parts(const std::vector<tzx_block> &blocks, std::size_t at) {
+    tape_select s;
+    const uint8_t *p = blocks[at].body;
+    for (std::size_t k = 0, q = 3; k < p[2]; ++k, q += 3 + p[q + 2]) {
+        s.blocks.push_back(uint32_t(long(at) + int16_t(w16(p + q))));
+        s.texts.emplace_back(reinterpret_cast<const char *>(p + q + 3), p[q + 2]);
+    }
+    return s;
+}
+
+// Measures the tape from block start, each block once however often it
+// plays, then builds it.
 tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, const std::string &name,
-                        tape_image &out) {
+                        std::size_t start, tape_image &out) {
     std::vector<measure> each(blocks.size());
     std::vector<bool> measured(blocks.size());
     measure whole;
     whole.limit_for(size);
-    const bool ended = walk(blocks, [&](std::size_t i) {
+    const bool ended = walk(blocks, start, [&](std::size_t i) {
         if (!measured[i]) {
             play_block(each[i], blocks[i]);
             measured[i] = true;
@@ -616,12 +642,19 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, 
     if (!ended) return rejected(name, caption_unsupported, "The tape's jumps and loops never reach its end.");
     builder b;
     int data_blocks = 0;
-    walk(blocks, [&](std::size_t i) {
+    std::vector<tape_select> selects;
+    walk(blocks, start, [&](std::size_t i) {
         play_block(b, blocks[i]);
         data_blocks += is_data_block(blocks[i].id);
+        if (blocks[i].id == 0x28 && blocks[i].body[2] > 0) {
+            selects.push_back(select_parts(blocks, i));
+            selects.back().pos = b.spans.size();
+        }
         return !b.full;
     });
-    return accepted(b, data_blocks, name, out);
+    const tape_result r = accepted(b, data_blocks, name, out);
+    if (r.ok) out.selects = std::move(selects);
+    return r;
 }
 
 // ---- .pzx ----
@@ -807,7 +840,11 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
     return accepted(b, blocks, name, out);
 }
 
-tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
+namespace {
+
+// Reads a .tzx and builds it from block start on.
+tape_result read_tzx_from(const uint8_t *data, std::size_t size, const std::string &name, std::size_t start,
+                          tape_image &out) {
     static constexpr uint8_t signature[8] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A};
     if (size < 10 || std::memcmp(data, signature, 8) != 0)
         return rejected(name, caption_damaged, "The file does not begin with the TZX signature \"ZXTape!\".");
@@ -825,8 +862,6 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
         std::string reason;
         const std::size_t n = body_size(id, data + at, size - at, reason);
         if (!reason.empty()) return rejected(name, caption_damaged, which + " " + reason + ".");
-        if (id == 0x28)
-            return rejected(name, caption_unsupported, which + ": select blocks cannot be played.");
         blocks.push_back({id, data + at, n});
         tzx_block &b = blocks.back();
         if (!check_block(b, reason)) return rejected(name, caption_damaged, which + ": " + reason);
@@ -855,6 +890,10 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
             const long target = long(i) + int16_t(w16(blocks[i].body));
             if (target == long(i) || target < 0 || target > long(blocks.size()))
                 return rejected(name, caption_damaged, which + " jumps to a block the tape does not have.");
+        } else if (blocks[i].id == 0x28) {
+            for (const uint32_t target : select_parts(blocks, i).blocks)
+                if (target == i || target >= blocks.size())
+                    return rejected(name, caption_damaged, which + " offers a block the tape does not have.");
         } else if (blocks[i].id == 0x26) {
             for (uint32_t k = 0; k < w16(blocks[i].body); ++k) {
                 const std::size_t target = call_target(blocks, i, k);
@@ -870,9 +909,57 @@ tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &n
         }
     }
     if (in_loop) return rejected(name, caption_damaged, "A loop is not ended before the end of the tape.");
-    const tape_result r = play_blocks(blocks, size, name, out);
+    if (start >= blocks.size()) return rejected(name, caption_damaged, "The tape has no such block.");
+    const tape_result r = play_blocks(blocks, size, name, start, out);
     if (r.ok) out.for_128k = needs_128k(blocks);
+    // The bytes are kept for building the tape again from the part chosen.
+    if (r.ok && !out.selects.empty()) out.source = std::make_shared<const std::vector<uint8_t>>(data, data + size);
     return r;
+}
+
+}  // namespace
+
+tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out) {
+    return read_tzx_from(data, size, name, 0, out);
+}
+
+const tape_select *tape_select_due() {
+    if (deck.playing) return nullptr;
+    const std::vector<tape_span> &spans = deck.tape.spans;
+    const uint32_t whole = deck.pos < spans.size() ? spans[deck.pos].length : 0;
+    for (const tape_select &s : deck.tape.selects)
+        if (s.pos == deck.pos && deck.left == whole) return &s;
+    return nullptr;
+}
+
+void tape_choose(std::size_t part) {
+    const tape_select *due = tape_select_due();
+    tape_image rest;
+    if (!due || part >= due->blocks.size() || !deck.tape.source ||
+        !read_tzx_from(deck.tape.source->data(), deck.tape.source->size(), deck.name, due->blocks[part], rest).ok ||
+        due->pos + rest.spans.size() > span_limit) {
+        tape_play();
+        return;
+    }
+    // The spans played so far, then the tape from the part's block on.
+    const std::size_t pos = due->pos;
+    tape_image joined;
+    joined.spans.assign(deck.tape.spans.begin(), deck.tape.spans.begin() + long(pos));
+    joined.spans.insert(joined.spans.end(), rest.spans.begin(), rest.spans.end());
+    joined.length = deck.played + rest.length;
+    joined.blocks = deck.tape.blocks;
+    joined.for_128k = deck.tape.for_128k;
+    joined.source = deck.tape.source;
+    for (const tape_select &s : deck.tape.selects)
+        if (s.pos < pos) joined.selects.push_back(s);
+    for (tape_select &s : rest.selects) {
+        s.pos += pos;
+        joined.selects.push_back(std::move(s));
+    }
+    ++tape_insertions;
+    deck.tape = std::move(joined);
+    deck.left = pos < deck.tape.spans.size() ? deck.tape.spans[pos].length : 0;
+    tape_play();
 }
 
 namespace {

@@ -228,6 +228,34 @@ TEST(TapeLoad, RomLoadsThroughACallSequence) {
     EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
 }
 
+// A select block (0x28) stops the deck and offers its parts; the part chosen
+// plays on from its block, here the program's, past a tone of another part.
+TEST(TapeLoad, SelectBlockPlaysThePartChosen) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const std::vector<bytes> blocks = tap_blocks(zmakebas(listing, "-a 10 -n hello"));
+    ASSERT_EQ(blocks.size(), 2u);
+    bytes t = tzx_header();
+    t.insert(t.end(), {0x28, 15, 0, 2, 1, 0, 4, 'T', 'o', 'n', 'e', 3, 0, 4, 'H', 'e', 'l', 'o'});  // block 0
+    t.insert(t.end(), {0x12, 0x10, 0, 4, 0});     // block 1
+    t.insert(t.end(), {0x23, 3, 0});              // block 2: to the end
+    append_block(t, blocks[0], form::standard);   // block 3
+    append_block(t, blocks[1], form::standard);   // block 4
+    std::string error;
+    ASSERT_TRUE(boot_rom(1, error)) << error;
+    fresh_deck();
+    const tape_result r = insert_tape_bytes(t.data(), t.size(), "select", true);
+    ASSERT_TRUE(r.ok) << r.text;
+    start_autoload();
+    ASSERT_TRUE(run_until([] { return tape_select_due() != nullptr; }, 2000));
+    EXPECT_EQ(tape_select_due()->texts, (std::vector<std::string>{"Tone", "Helo"}));
+    run_frames(100);  // the loader waits; the deck waits for the choice
+    ASSERT_NE(tape_select_due(), nullptr);
+    tape_choose(1);
+    ASSERT_TRUE(run_until([] { return !typing_running() && !deck.playing; }, 20000)) << tape_percent() << "%";
+    run_frames(100);
+    EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+}
+
 // A .csw recording made by tapeconv (version 2, Z-RLE), and the same pulses
 // as version 2 RLE and version 1 RLE: each loads, and the recording plays
 // exactly as long as its samples at its rate, no T-state lost to rounding.
@@ -579,7 +607,8 @@ TEST(TapeReader, RefusesDamagedAndUnsupportedFilesWithoutTouchingTheDeck) {
         {"CSW block cut in a count", true, tzx_with({0x18, 12, 0, 0, 0, 0, 0, 0x44, 0xAC, 0, 1, 1, 0, 0, 0, 0, 1}),
          "Damaged Tape"},
         {"call past the end", true, tzx_with({0x26, 1, 0, 5, 0, 0x27}), "Damaged Tape"},
-        {"select block", true, tzx_with({0x28, 1, 0, 0}), "Unsupported Tape"},
+        {"select past the end", true, tzx_with({0x28, 5, 0, 1, 9, 0, 1, 'a'}), "Damaged Tape"},
+        {"select cut in a part", true, tzx_with({0x28, 5, 0, 1, 1, 0, 9, 'a'}), "Damaged Tape"},
         {"only text", true, tzx_with({0x30, 2, 'h', 'i'}), "Damaged Tape"},
         {"unknown block too long", true, tzx_with({0x4F, 9, 0, 0, 0, 1}), "Damaged Tape"},
     };
