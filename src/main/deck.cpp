@@ -100,6 +100,28 @@ void action_tape_write(int) {
 
 void action_fast_loading(int) { fast_loading = !fast_loading; }
 
+// The tape browser: the blocks in playing order, the one under the head
+// marked and chosen to begin with; the one chosen is where the head goes,
+// and a deck that played plays on from there.
+void action_tape_browse(int) {
+    without_sound([] {
+        const std::vector<tape_mark> &marks = deck.tape.marks;
+        if (marks.empty()) {
+            message_box("There is no tape in the deck.", "Tape Browser");
+            return;
+        }
+        const bool was_playing = deck.playing;
+        tape_stop();
+        std::size_t chosen = tape_mark_now();
+        std::vector<std::string> rows;
+        for (std::size_t k = 0; k < marks.size(); ++k)
+            rows.push_back((k == chosen ? "\u25B6 " : "    ") + std::to_string(marks[k].number) + "  " + marks[k].text);
+        if (chosen >= marks.size()) chosen = 0;
+        if (choose_from_list("Tape Browser", deck.name, rows, chosen)) tape_seek(chosen);
+        if (was_playing) tape_play();
+    });
+}
+
 bool is_fast_loading() { return fast_loading; }
 bool is_recording() { return tape_recording; }
 

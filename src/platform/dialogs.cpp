@@ -331,7 +331,7 @@ bool choose_from_list(const std::string &title, const std::string &heading, cons
     gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroll), 400);
     gtk_container_add(GTK_CONTAINER(scroll), list);
     gtk_container_add(GTK_CONTAINER(area), scroll);
-    GtkListBoxRow *first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0);
+    GtkListBoxRow *first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), chosen < rows.size() ? int(chosen) : 0);
     gtk_list_box_select_row(GTK_LIST_BOX(list), first);
     gtk_widget_show_all(dialog);
     gtk_widget_grab_focus(GTK_WIDGET(first));

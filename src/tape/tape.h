@@ -39,6 +39,14 @@ struct tape_span {
     uint8_t stop;
 };
 
+// A block as the tape browser lists it: where it begins, its number in the
+// file and what a user reads ("Program: hello", "Pause 1 s").
+struct tape_mark {
+    uint64_t at;  // T-states of the tape before it
+    int number;
+    std::string text;
+};
+
 // A select block (TZX 0x28): the deck stops at it, and the user picks the
 // part of the tape to play on from.
 struct tape_select {
@@ -53,6 +61,7 @@ struct tape_image {
     int blocks = 0;       // data blocks on it (for messages)
     bool for_128k = false;  // its hardware information says it needs a 128K Spectrum
     std::vector<tape_select> selects;
+    std::vector<tape_mark> marks;  // in playing order, each block once
     std::shared_ptr<const std::vector<uint8_t>> source;  // a .tzx's bytes when it has select blocks
 };
 
@@ -96,6 +105,12 @@ tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::
                               const std::string &file_name);
 
 // ---- The deck ----
+
+// The mark (an index of deck.tape.marks) of the block under the head, or
+// marks.size() before the first.
+std::size_t tape_mark_now();
+// Moves the head to where the marked block begins, the deck stopped there.
+void tape_seek(std::size_t mark);
 
 // The select block the deck is stopped at, or nullptr.
 const tape_select *tape_select_due();

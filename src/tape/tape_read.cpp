@@ -63,6 +63,7 @@ uint32_t w32(const uint8_t *p) { return w24(p) | uint32_t(p[3]) << 24; }
 // are merged, and a zero-length pulse is no pulse.
 struct builder {
     std::vector<tape_span> spans;
+    std::vector<tape_mark> marks;
     uint64_t length = 0;
     uint8_t level = 0;
     bool full = false;
@@ -97,6 +98,7 @@ struct builder {
         }
     }
     bool too_long() const { return full; }
+    void mark(uint64_t at, int number, std::string text) { marks.push_back({at, number, std::move(text)}); }
     void pulse(uint32_t t) { hold(level ^ 1, t); }
     void tone(uint32_t t, uint32_t count) {
         for (uint32_t k = 0; k < count && !full; ++k) pulse(t);
@@ -139,10 +141,43 @@ tape_result accepted(builder &b, int blocks, const std::string &name, tape_image
     if (b.full) return rejected(name, caption_unsupported, too_long_text);
     if (b.length == 0) return rejected(name, caption_damaged, "The file holds no signal to play.");
     out.spans = std::move(b.spans);
+    out.marks = std::move(b.marks);
     out.length = b.length;
     out.blocks = blocks;
     return {true, "", ""};
 }
+
+// ---- Blocks as a user reads them ----
+
+// Text from a tape, its bytes outside printable ASCII shown as '?'.
+std::string printable_text(const uint8_t *p, std::size_t n) {
+    std::string text(reinterpret_cast<const char *>(p), n);
+    for (char &c : text)
+        if (uint8_t(c) < 32 || uint8_t(c) > 126) c = '?';
+    return text;
+}
+
+// A block of the ROM's kind (flag, data, checksum): a header names the
+// file that follows ("Program: hello"), other blocks give their size.
+std::string data_text(const char *kind, const uint8_t *p, std::size_t n) {
+    static constexpr const char *files[] = {"Program", "Number array", "Character array", "Bytes"};
+    if (n == 19 && p[0] == 0 && p[1] <= 3) {
+        std::string name = printable_text(p + 2, 10);
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        return std::string(files[p[1]]) + ": " + name;
+    }
+    return std::string(kind) + " " + std::to_string(n >= 2 ? n - 2 : n) + " bytes";
+}
+
+std::string pause_text(uint32_t millis) {
+    std::string text = "Pause " + std::to_string(millis / 1000);
+    if (millis % 1000) {
+        text += "." + std::to_string(millis % 1000 + 1000).substr(1);
+        while (text.back() == '0') text.pop_back();
+    }
+    return text + " s";
+}
+
 
 // ---- .csw ----
 
@@ -385,6 +420,7 @@ struct measure {
         pulses += 2;
     }
     void stop() { ++pulses; }
+    void mark(uint64_t, int, const std::string &) {}
     // count plays of what play() adds, from one of them.
     template <typename F>
     void times(uint32_t count, F play) {
@@ -533,6 +569,36 @@ bool is_data_block(uint8_t id) {
     return id == 0x10 || id == 0x11 || id == 0x14 || id == 0x15 || id == 0x18 || id == 0x19;
 }
 
+// A .tzx block as the tape browser lists it; empty for one not listed.
+std::string block_text(const tzx_block &k) {
+    const uint8_t *p = k.body;
+    switch (k.id) {
+    case 0x10: return data_text("Data", p + 4, k.size - 4);
+    case 0x11: return data_text("Turbo data", p + 0x12, k.size - 0x12);
+    case 0x12: return "Pure tone";
+    case 0x13: return "Pulses";
+    case 0x14: return data_text("Pure data", p + 0x0A, k.size - 0x0A);
+    case 0x15: return "Direct recording";
+    case 0x18: return "CSW recording";
+    case 0x19: return "Generalized data";
+    case 0x20: return w16(p) ? pause_text(w16(p)) : "Stop the tape";
+    case 0x21: return "Group: " + printable_text(p + 1, p[0]);
+    case 0x28: return "Select a part";
+    case 0x2A: return "Stop the tape on a 48K";
+    case 0x30: return "Text: " + printable_text(p + 1, p[0]);
+    case 0x31: return "Message: " + printable_text(p + 2, p[1]);
+    case 0x32: {
+        // Archive info: the title (text 0), else the first text there is.
+        std::string text;
+        for (std::size_t k2 = 0, at = 3; k2 < p[2] && at + 2 <= k.size && at + 2 + p[at + 1] <= k.size;
+             ++k2, at += 2 + p[at + 1])
+            if (text.empty() || p[at] == 0) text = printable_text(p + at + 2, p[at + 1]);
+        return "Archive info: " + text;
+    }
+    }
+    return "";
+}
+
 // The block a call sequence's (0x26) call number k goes to.
 std::size_t call_target(const std::vector<tzx_block> &blocks, std::size_t at, uint32_t k) {
     return std::size_t(long(at) + int16_t(w16(blocks[at].body + 2 + 2 * k)));
@@ -643,7 +709,13 @@ tape_result play_blocks(const std::vector<tzx_block> &blocks, std::size_t size, 
     builder b;
     int data_blocks = 0;
     std::vector<tape_select> selects;
+    std::vector<bool> listed(blocks.size());
     walk(blocks, start, [&](std::size_t i) {
+        if (!listed[i]) {
+            listed[i] = true;
+            std::string text = block_text(blocks[i]);
+            if (!text.empty()) b.mark(b.length, int(i) + 1, std::move(text));
+        }
         play_block(b, blocks[i]);
         data_blocks += is_data_block(blocks[i].id);
         if (blocks[i].id == 0x28 && blocks[i].body[2] > 0) {
@@ -670,6 +742,8 @@ template <typename Out>
 const char *play_pzx(Out &out, const uint8_t *data, std::size_t size, int &data_blocks, std::string &reason) {
     data_blocks = 0;
     int number = 0;
+    uint64_t pulses_at = 0;  // where the pulses before a data block (its pilot) began
+    bool after_pulses = false;
     for (std::size_t at = 0; at < size && !out.too_long();) {
         ++number;
         const std::string which = "Block " + std::to_string(number);
@@ -696,6 +770,9 @@ const char *play_pzx(Out &out, const uint8_t *data, std::size_t size, int &data_
                                  : which + " is a second PZX header.";
             return caption_damaged;
         }
+        const bool pulses = tag == "PULS", follows_pulses = after_pulses;
+        if (pulses && !after_pulses) pulses_at = out.length;
+        after_pulses = pulses;
         if (tag == "PULS") {
             out.level = 1;  // the first pulse is low
             for (std::size_t k = 0; k < n;) {
@@ -722,6 +799,9 @@ const char *play_pzx(Out &out, const uint8_t *data, std::size_t size, int &data_
             const uint64_t need = 8 + 2 * (p0 + p1) + (uint64_t(bits) + 7) / 8;
             if (need > n) return short_block();
             const uint8_t *s0 = p + 8, *s1 = s0 + 2 * p0, *bytes = s1 + 2 * p1;
+            // Listed from its pilot on.
+            out.mark(follows_pulses ? pulses_at : out.length, number,
+                     bits % 8 ? "Data " + std::to_string(bits) + " bits" : data_text("Data", bytes, bits / 8));
             out.level = p[3] >> 7 ^ 1;  // the first pulse at the level bit 31 gives
             for (uint32_t b = 0; b < bits && !out.too_long(); ++b) {
                 const bool one = bytes[b / 8] & (0x80 >> b % 8);
@@ -733,8 +813,12 @@ const char *play_pzx(Out &out, const uint8_t *data, std::size_t size, int &data_
         } else if (tag == "PAUS") {
             if (n < 4) return short_block();
             out.hold(p[3] >> 7, w32(p) & 0x7FFFFFFF);
+        } else if (tag == "BRWS") {
+            const std::size_t shown = std::find(p, p + std::min<std::size_t>(n, 80), 0) - p;
+            out.mark(out.length, number, "Browse point: " + printable_text(p, shown));
         } else if (tag == "STOP") {
             if (n < 2) return short_block();
+            out.mark(out.length, number, "Stop the tape");
             out.stop();  // always, and "only on a 48K": both stop here
         } else if (tag == "PZXT") {
             if (n < 2) return short_block();
@@ -792,6 +876,7 @@ tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &n
     }
     if (!rle_whole(rle, n)) return rejected(name, caption_damaged, "The recording ends inside the length of a pulse.");
     builder b;
+    b.mark(0, 1, "CSW recording");
     play_rle(b, rle, n, rate, flags & 1);
     return accepted(b, 0, name, out);
 }
@@ -828,12 +913,14 @@ tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &n
         at += n;
     }
     builder b;
+    int number = 0;
     for (std::size_t at = 0; at < size && !b.full;) {
         const std::size_t n = w16(data + at);
         at += 2;
         if (n > 0) {
-            standard(b, data + at, n, 1000);
             ++blocks;
+            b.mark(b.length, ++number, data_text("Data", data + at, n));
+            standard(b, data + at, n, 1000);
         }
         at += n;
     }
@@ -955,6 +1042,12 @@ void tape_choose(std::size_t part) {
     for (tape_select &s : rest.selects) {
         s.pos += pos;
         joined.selects.push_back(std::move(s));
+    }
+    for (const tape_mark &m : deck.tape.marks)
+        if (m.at < deck.played) joined.marks.push_back(m);
+    for (tape_mark &m : rest.marks) {
+        m.at += deck.played;
+        joined.marks.push_back(std::move(m));
     }
     ++tape_insertions;
     deck.tape = std::move(joined);

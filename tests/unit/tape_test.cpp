@@ -406,6 +406,42 @@ TEST(TapeLoad, RomLoadsPzxBuiltFromATap) {
     }
 }
 
+// The tape browser's list: each block as a user reads it, in playing order,
+// from .tzx, .tap and .pzx alike; choosing one puts the head at its start.
+TEST(TapeBrowser, ListsBlocksAsAUserReadsThemAndMovesTheHead) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    const std::vector<bytes> blocks = tap_blocks(tap);
+    ASSERT_EQ(blocks.size(), 2u);
+    const std::string data = "Data " + std::to_string(blocks[1].size() - 2) + " bytes";
+    bytes tzx = tzx_header();
+    tzx.insert(tzx.end(), {0x30, 2, 'h', 'i'});
+    append_block(tzx, blocks[0], form::standard);
+    tzx.insert(tzx.end(), {0x20, 0xDC, 0x05});
+    append_block(tzx, blocks[1], form::turbo);
+    const auto texts = [] {
+        std::vector<std::string> out;
+        for (const tape_mark &m : deck.tape.marks) out.push_back(std::to_string(m.number) + " " + m.text);
+        return out;
+    };
+    fresh_deck();
+    ASSERT_TRUE(insert_tape_bytes(tzx.data(), tzx.size(), "browse.tzx", true).ok);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"1 Text: hi", "2 Program: hello", "3 Pause 1.5 s",
+                                                 "4 Turbo " + std::string("data ") + data.substr(5)}));
+    for (const std::size_t k : {std::size_t(3), std::size_t(1), std::size_t(2)}) {
+        tape_seek(k);
+        EXPECT_EQ(tape_mark_now(), k);
+        EXPECT_EQ(deck.played + deck.tape.spans[deck.pos].length - deck.left, deck.tape.marks[k].at) << k;
+    }
+    ASSERT_TRUE(insert_tape_bytes(tap.data(), tap.size(), "browse.tap", false).ok);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"1 Program: hello", "2 " + data}));
+    const bytes pzx = as_pzx(tap);
+    ASSERT_TRUE(insert_named_tape(pzx.data(), pzx.size(), "browse.pzx", "browse.pzx").ok);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"3 Program: hello", "4 Browse point: b", "7 " + data,
+                                                 "8 Browse point: b"}));
+    EXPECT_EQ(deck.tape.marks[0].at, 0u);  // from the pilot on
+}
+
 TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
     if (!have(PASMO_PROGRAM)) GTEST_SKIP() << "pasmo is not installed";
     // Copies the ROM's glyphs of a message to the top line of the screen.
