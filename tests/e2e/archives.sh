@@ -19,31 +19,10 @@ command -v gzip >/dev/null || { echo "skip: gzip is not installed"; exit 0; }
 # A snapshot whose program writes a line in the ROM's glyphs, then waits.
 cat >show.asm <<'ASM'
         org 8000h
-        ld de,4000h
         ld hl,msg
-next:   ld a,(hl)
-        or a
-        jr z,$
-        push hl
-        ld l,a
-        ld h,0
-        add hl,hl
-        add hl,hl
-        add hl,hl
-        ld bc,3D00h-100h
-        add hl,bc
-        push de
-        ld b,8
-line:   ld a,(hl)
-        ld (de),a
-        inc hl
-        inc d
-        djnz line
-        pop de
-        inc e
-        pop hl
-        inc hl
-        jr next
+        call glyphs
+        jr $
+        include "glyphs.asm"
 msg:    defb "FROM AN ARCHIVE",0
 ASM
 pasmo --bin show.asm show.bin || fail "pasmo could not assemble the program"
