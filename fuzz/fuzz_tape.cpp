@@ -1,4 +1,5 @@
-// Fuzz target for one tape reader (FUZZ_TZX picks .tzx, else .tap).
+// Fuzz target for one tape reader (FUZZ_CSW picks .csw, FUZZ_PZX .pzx,
+// FUZZ_TZX .tzx, else .tap).
 //
 // Any input must be taken or refused. A refused input must leave the deck
 // (its tape, position and state) and the machine exactly as they were, and
@@ -76,7 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     deck.left = 17;
     deck.played = 99;
     capture(before);
-#if FUZZ_TZX
+#if FUZZ_CSW
+    const tape_result result = insert_named_tape(data, size, "fuzz.csw", "fuzz.csw");
+#elif FUZZ_PZX
+    const tape_result result = insert_named_tape(data, size, "fuzz.pzx", "fuzz.pzx");
+#elif FUZZ_TZX
     const tape_result result = insert_tape_bytes(data, size, "fuzz.tzx", true);
 #else
     const tape_result result = insert_tape_bytes(data, size, "fuzz.tap", false);

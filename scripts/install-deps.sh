@@ -15,8 +15,8 @@ fi
 as_root apt-get update
 as_root apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config clang libclang-rt-14-dev \
-  liballegro4-dev libloadpng4-dev libgtk-3-dev \
+  liballegro4-dev libloadpng4-dev libgtk-3-dev libzip-dev zlib1g-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  opense-basic pasmo zmakebas \
+  opense-basic pasmo zmakebas zip gzip fuse-emulator-utils \
   xvfb xauth xdotool imagemagick x11-utils x11-xkb-utils xkb-data sox python3 \
   libasound2-plugins alsa-utils librsvg2-bin

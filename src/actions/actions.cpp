@@ -48,6 +48,8 @@ const action actions[] = {
      is_recording},
     {KEY_PGDN, "Page Down", "Page_Down", R, "Tape/Write Recording...", "tape: write the recording to a .tap file",
      action_tape_write, 0, nullptr},
+    {KEY_PRTSCR, "Print Screen", "Print", R, "Tape/Browse...",
+     "tape: list its blocks; the one chosen is where the head goes", action_tape_browse, 0, nullptr},
     {KEY_END, "End", "End", R, "Tape/Fast Loading", "tape: fast loading on or off", action_fast_loading, 0,
      is_fast_loading},
     {KEY_F4, "F4", "F4", R, "View/Full Screen", "window or full screen", action_fullscreen, 0, is_fullscreen},

@@ -50,6 +50,7 @@ void action_tape_play(int);
 void action_tape_rewind(int);
 void action_tape_record(int);
 void action_tape_write(int);
+void action_tape_browse(int);
 void action_fast_loading(int);
 void action_fullscreen(int);
 void action_scale(int scale);       // 1..5

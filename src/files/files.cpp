@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -273,4 +274,13 @@ bool write_new_file_atomically(const std::string &folder, const std::function<st
     if (!linked) return false;
     sync_folder(folder);
     return true;
+}
+
+std::string lowercase_extension(const std::string &path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    for (char &c : ext) c = char(std::tolower(uint8_t(c)));
+    return ext;
 }

@@ -30,6 +30,10 @@ struct file_read {
 // a FIFO or device is refused at once. data is changed only on success.
 file_read read_whole_file(const std::string &path, std::size_t limit, std::vector<uint8_t> &data);
 
+// The extension of path's file name (after its last dot) in small letters,
+// or empty when the name has none.
+std::string lowercase_extension(const std::string &path);
+
 // The temporary files are named ".NAME.brenvik-" and six letters or digits.
 // One is left behind only when the program is killed in the middle of a
 // write; each write removes those of the folder it writes into that are ours

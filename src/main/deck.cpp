@@ -62,13 +62,15 @@ bool save_recording() {
 
 }  // namespace
 
-bool open_tape_path(const std::string &path) {
-    const tape_result result = insert_tape(path);
+bool open_tape_path(const std::string &path) { return open_inserted_tape(insert_tape(path), path); }
+
+bool open_inserted_tape(const tape_result &result, const std::string &path) {
     if (!result.ok) {
         without_sound([&] { message_box(result.text, result.caption); });
         return false;
     }
     note_loaded_file(path);
+    if (deck.tape.for_128k) without_sound([] { message_box(tape_128k_text, tape_128k_caption); });
     start_autoload();
     fill_dsquares();
     return true;
@@ -97,6 +99,28 @@ void action_tape_write(int) {
 }
 
 void action_fast_loading(int) { fast_loading = !fast_loading; }
+
+// The tape browser: the blocks in playing order, the one under the head
+// marked and chosen to begin with; the one chosen is where the head goes,
+// and a deck that played plays on from there.
+void action_tape_browse(int) {
+    without_sound([] {
+        const std::vector<tape_mark> &marks = deck.tape.marks;
+        if (marks.empty()) {
+            message_box("There is no tape in the deck.", "Tape Browser");
+            return;
+        }
+        const bool was_playing = deck.playing;
+        tape_stop();
+        std::size_t chosen = tape_mark_now();
+        std::vector<std::string> rows;
+        for (std::size_t k = 0; k < marks.size(); ++k)
+            rows.push_back((k == chosen ? "\u25B6 " : "    ") + std::to_string(marks[k].number) + "  " + marks[k].text);
+        if (chosen >= marks.size()) chosen = 0;
+        if (choose_from_list("Tape Browser", deck.name, rows, chosen)) tape_seek(chosen);
+        if (was_playing) tape_play();
+    });
+}
 
 bool is_fast_loading() { return fast_loading; }
 bool is_recording() { return tape_recording; }
@@ -134,12 +158,14 @@ bool fast_pass() {
 
 void set_fast_loading(bool on) { fast_loading = on; }
 
-bool load_tape_unattended(const std::string &path) {
-    const tape_result result = insert_tape(path);
+bool load_tape_unattended(const std::string &path) { return load_inserted_tape_unattended(insert_tape(path)); }
+
+bool load_inserted_tape_unattended(const tape_result &result) {
     if (!result.ok) {
         report_on_stderr(result.caption, result.text);
         return false;
     }
+    if (deck.tape.for_128k) report_on_stderr(tape_128k_caption, deck.name + "\n\n" + tape_128k_text);
     start_autoload();
     const uint64_t limit = deck.tape.length / (lines_per_frame * tstates_per_line) + 3000;
     bool played = false;
@@ -147,10 +173,24 @@ bool load_tape_unattended(const std::string &path) {
         execz80();
         intreq = 1;
         tape_frame();
+        // Nobody can choose here: a select block plays its first part.
+        if (tape_select_due()) tape_choose(0);
         played = played || deck.playing;
         if (played && !typing_running() && !tape_port_busy()) break;
     }
     return true;
+}
+
+void offer_tape_choice_when_due() {
+    const tape_select *due = tape_select_due();
+    if (!due) return;
+    const std::vector<std::string> texts = due->texts;
+    std::size_t chosen = texts.size();
+    without_sound([&] {
+        if (!choose_from_list("Select Part of Tape", "The tape asks which part to load:", texts, chosen))
+            chosen = texts.size();
+    });
+    tape_choose(chosen);
 }
 
 std::string tape_title() {

@@ -5,10 +5,15 @@
 
 #include <string>
 
+#include "tape/tape.h"
+
 // Inserts the tape at path, resets the machine and has LOAD "" typed, after
 // which the tape plays. A refused file is reported in a message box and
 // changes nothing (false).
 bool open_tape_path(const std::string &path);
+// The same for a tape already put in the deck or refused (result), the
+// program loaded from path: an archive's tape.
+bool open_inserted_tape(const tape_result &result, const std::string &path);
 
 
 // While the tape plays (or records) and the program loads (or saves), or LOAD
@@ -26,6 +31,12 @@ void set_fast_loading(bool on);
 // and stopped (or the tape's length and a minute more have passed). A
 // refused file is reported on standard error; returns false then.
 bool load_tape_unattended(const std::string &path);
+// The same for a tape already put in the deck or refused (result).
+bool load_inserted_tape_unattended(const tape_result &result);
+
+// Called once a pass: when the deck has stopped at a select block, its parts
+// are offered in a list; the one chosen plays on (Cancel: the next block).
+void offer_tape_choice_when_due();
 
 // " - tape 37%" while a tape plays, else empty.
 std::string tape_title();

@@ -257,6 +257,7 @@ void run_pass() {
     update_title();
     poll_hotkeys();
     offer_pokes_when_due();
+    offer_tape_choice_when_due();
     if (rewind_pass()) return;
     if (fast_pass()) return;
     // Every owed frame runs back to back before the next redraw. Each one

@@ -195,8 +195,8 @@ bool apply(const option_rule &o, const std::string &value, program_options &out,
 
 std::string help_text() {
     return std::string("Usage: brenvik [OPTION]... [SNAPSHOT|TAPE]\n"
-                       "A ZX Spectrum 48K emulator. Loads SNAPSHOT (.sna, .z80) or TAPE (.tap, .tzx)\n"
-                       "after start-up when one is given.\n\n") +
+                       "A ZX Spectrum 48K emulator. Loads SNAPSHOT (.sna, .z80) or TAPE (.tap, .tzx, .pzx,\n"
+                       ".csw), also inside a .zip or .gz archive, after start-up when one is given.\n\n") +
            option_list() + hot_key_help() +
            "\nSettings: $XDG_CONFIG_HOME/brenvik/brenvik.conf (else ~/.config/brenvik/brenvik.conf),\n"
            "one 'name = value' line per option kept there (" + kept_names() + ");\n"

@@ -109,8 +109,9 @@ bool choose_snapshot(std::string &path, std::size_t &extension) {
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     // Patterns are matched case-sensitively, so each letter admits both cases.
-    add_filter(chooser, "Snapshot, tape or POKEs (*.sna/*.z80/*.tap/*.tzx/*.pok)",
-               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]", "*.[pP][oO][kK]"});
+    add_filter(chooser, "Snapshot, tape, archive or POKEs (*.sna/*.z80/*.tap/*.tzx/*.pzx/*.csw/*.zip/*.gz/*.pok)",
+               {"*.[sS][nN][aA]", "*.[zZ]80", "*.[tT][aA][pP]", "*.[tT][zZ][xX]", "*.[pP][zZ][xX]", "*.[cC][sS][wW]",
+                "*.[zZ][iI][pP]", "*.[gG][zZ]", "*.[pP][oO][kK]"});
 
     bool chosen = false;
     // In open mode the chooser accepts only files that exist; a name typed in
@@ -215,15 +216,27 @@ bool ask_yes_no(const std::string &text, const std::string &caption) {
     return response == GTK_RESPONSE_YES;
 }
 
-bool ask_number(const std::string &text, const std::string &caption, int low, int high, int &value) {
-    if (!gtk_ready()) return false;
-    GtkWidget *dialog = gtk_dialog_new_with_buttons(caption.c_str(), nullptr, GTK_DIALOG_MODAL, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_ACCEPT, nullptr);
+namespace {
+
+// A modal dialog titled title with Cancel and an accepting button (the
+// default), its text on top of the content to come.
+GtkWidget *cancel_or_accept(const std::string &title, const char *accept, const std::string &text, int spacing) {
+    GtkWidget *dialog = gtk_dialog_new_with_buttons(title.c_str(), nullptr, GTK_DIALOG_MODAL, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     GtkWidget *area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
     gtk_container_set_border_width(GTK_CONTAINER(area), 12);
-    gtk_box_set_spacing(GTK_BOX(area), 8);
+    gtk_box_set_spacing(GTK_BOX(area), spacing);
     gtk_container_add(GTK_CONTAINER(area), gtk_label_new(fitted_for_box(text).c_str()));
+    return dialog;
+}
+
+}  // namespace
+
+bool ask_number(const std::string &text, const std::string &caption, int low, int high, int &value) {
+    if (!gtk_ready()) return false;
+    GtkWidget *dialog = cancel_or_accept(caption, "_OK", text, 8);
+    GtkWidget *area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
     GtkWidget *spin = gtk_spin_button_new_with_range(low, high, 1);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), value);
     gtk_entry_set_activates_default(GTK_ENTRY(spin), TRUE);
@@ -241,6 +254,17 @@ bool ask_number(const std::string &text, const std::string &caption, int low, in
 }
 
 namespace {
+
+// Adds content to the dialog's area in a window that scrolls it when it is
+// taller than 400 pixels.
+void add_scrolled(GtkWidget *area, GtkWidget *content) {
+    GtkWidget *scroll = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scroll), TRUE);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroll), 400);
+    gtk_container_add(GTK_CONTAINER(scroll), content);
+    gtk_container_add(GTK_CONTAINER(area), scroll);
+}
 
 // One check box of choose_checks and what its toggle calls.
 struct check_box {
@@ -274,12 +298,7 @@ void choose_checks(const std::string &title, const std::string &heading, const s
     gtk_box_set_spacing(GTK_BOX(area), 6);
     gtk_container_add(GTK_CONTAINER(area), gtk_label_new(fitted_for_box(heading).c_str()));
     GtkWidget *list = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
-    GtkWidget *scroll = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scroll), TRUE);
-    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroll), 400);
-    gtk_container_add(GTK_CONTAINER(scroll), list);
-    gtk_container_add(GTK_CONTAINER(area), scroll);
+    add_scrolled(area, list);
     std::vector<check_box> boxes(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         GtkWidget *button = gtk_check_button_new_with_label(fitted_for_box(rows[i].label).c_str());
@@ -300,6 +319,38 @@ void choose_checks(const std::string &title, const std::string &heading, const s
     run_dialog(dialog);
     gtk_widget_destroy(dialog);
     settle_gtk();
+}
+
+bool choose_from_list(const std::string &title, const std::string &heading, const std::vector<std::string> &rows,
+                      std::size_t &chosen) {
+    if (!gtk_ready() || rows.empty()) return false;
+    GtkWidget *dialog = cancel_or_accept(title, "_Open", heading, 6);
+    GtkWidget *area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+    GtkWidget *list = gtk_list_box_new();
+    gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
+    for (const std::string &row : rows) {
+        GtkWidget *label = gtk_label_new(fitted_for_box(row).c_str());
+        gtk_widget_set_halign(label, GTK_ALIGN_START);
+        gtk_container_add(GTK_CONTAINER(list), label);
+    }
+    // A double click (or Enter on a row) opens it.
+    g_signal_connect_swapped(list, "row-activated", G_CALLBACK(+[](GtkDialog *d) {
+                                 gtk_dialog_response(d, GTK_RESPONSE_ACCEPT);
+                             }),
+                             dialog);
+    add_scrolled(area, list);
+    GtkListBoxRow *first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), chosen < rows.size() ? int(chosen) : 0);
+    gtk_list_box_select_row(GTK_LIST_BOX(list), first);
+    gtk_widget_show_all(dialog);
+    gtk_widget_grab_focus(GTK_WIDGET(first));
+    in_front(dialog);
+    bool ok = run_dialog(dialog) == GTK_RESPONSE_ACCEPT;
+    GtkListBoxRow *row = gtk_list_box_get_selected_row(GTK_LIST_BOX(list));
+    ok = ok && row;
+    if (ok) chosen = std::size_t(gtk_list_box_row_get_index(row));
+    gtk_widget_destroy(dialog);
+    settle_gtk();
+    return ok;
 }
 
 bool clipboard_text(std::string &text) {

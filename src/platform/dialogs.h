@@ -44,5 +44,11 @@ struct check_row {
 void choose_checks(const std::string &title, const std::string &heading, const std::vector<check_row> &rows,
                    const std::function<bool(std::size_t row, bool on)> &toggled);
 
+// Shows a modal list of rows to choose one from (a double click or Open),
+// the row chosen given first (when it is one) selected; true with the index
+// of the one chosen in chosen, false when the user cancelled.
+bool choose_from_list(const std::string &title, const std::string &heading, const std::vector<std::string> &rows,
+                      std::size_t &chosen);
+
 // The desktop clipboard's text (UTF-8); false when it holds none.
 bool clipboard_text(std::string &text);

@@ -1,4 +1,4 @@
-// The tape deck: .tap and .tzx images played into the EAR input, the MIC
+// The tape deck: .tap, .tzx, .pzx and .csw images played into the EAR input, the MIC
 // output recorded back into standard-speed blocks, and the typing of LOAD ""
 // that starts a tape after a reset.
 //
@@ -39,11 +39,36 @@ struct tape_span {
     uint8_t stop;
 };
 
+// A block as the tape browser lists it: where it begins, its number in the
+// file and what a user reads ("Program: hello", "Pause 1 s").
+struct tape_mark {
+    uint64_t at;  // T-states of the tape before it
+    int number;
+    std::string text;
+};
+
+// A select block (TZX 0x28): the deck stops at it, and the user picks the
+// part of the tape to play on from.
+struct tape_select {
+    std::size_t pos = 0;             // the span after its stop
+    std::vector<std::string> texts;  // each part's description
+    std::vector<uint32_t> blocks;    // the block each part starts at
+};
+
 struct tape_image {
     std::vector<tape_span> spans;
     uint64_t length = 0;  // T-states of the whole tape
     int blocks = 0;       // data blocks on it (for messages)
+    bool for_128k = false;  // its hardware information says it needs a 128K Spectrum
+    std::vector<tape_select> selects;
+    std::vector<tape_mark> marks;  // in playing order, each block once
+    std::shared_ptr<const std::vector<uint8_t>> source;  // a .tzx's bytes when it has select blocks
 };
+
+// Said when a tape for the 128K is put in the deck; it is played all the same.
+constexpr const char *tape_128k_caption = "128K Tape";
+constexpr const char *tape_128k_text =
+    "This tape is for the 128K Spectrum; Brenvik emulates the 48K, so it may not load.";
 
 struct tape_result {
     bool ok;
@@ -55,16 +80,44 @@ struct tape_result {
 // messages. out is written only when the result is ok.
 tape_result read_tap(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
 tape_result read_tzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
+// A .csw recording, version 1 or 2, RLE or Z-RLE.
+tape_result read_csw(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
+// A .pzx tape, version 1.
+tape_result read_pzx(const uint8_t *data, std::size_t size, const std::string &name, tape_image &out);
 // True when the extension (the text after the last dot, any case) names a tape.
 bool is_tape_name(const std::string &path);
-// Reads path (.tzx by its extension or its signature, else .tap) and, when it
+// True when path names a tape by its extension, or names no snapshot by
+// its extension and its file begins with a tape's signature.
+bool is_tape_file(const std::string &path);
+// True when the bytes begin with a tape format's signature (TZX, CSW, PZX).
+bool has_tape_signature(const uint8_t *data, std::size_t size);
+// Reads path (.tzx, .csw or .pzx by its signature or else its extension, else
+// .tap) and, when it
 // is accepted, puts it in the deck, rewound and stopped. A refused file leaves
 // the deck exactly as it was.
 tape_result insert_tape(const std::string &path);
 // As insert_tape, over bytes in memory.
 tape_result insert_tape_bytes(const uint8_t *data, std::size_t size, const std::string &name, bool tzx);
+// The same with the reader picked as insert_tape picks it, by file_name's
+// extension or the bytes' signature; name stands for the tape in messages
+// and in the deck.
+tape_result insert_named_tape(const uint8_t *data, std::size_t size, const std::string &name,
+                              const std::string &file_name);
 
 // ---- The deck ----
+
+// The mark (an index of deck.tape.marks) of the block under the head, or
+// marks.size() before the first.
+std::size_t tape_mark_now();
+// Moves the head to where the marked block begins, the deck stopped there.
+void tape_seek(std::size_t mark);
+
+// The select block the deck is stopped at, or nullptr.
+const tape_select *tape_select_due();
+// Plays on from the part (an index of the due select's texts) chosen: the
+// tape after the select block is built again from that part's block. Any
+// other answer plays on from the next block.
+void tape_choose(std::size_t part);
 
 struct deck_state {
     tape_image tape;

@@ -126,6 +126,15 @@ void advance(int64_t t) {
 
 void tape_play() {
     if (deck.playing || deck.pos >= deck.tape.spans.size()) return;
+    // The stop of a select block under the head (the tape's first span, or
+    // the first after a part chosen) is reached at once: the choice is due.
+    if (deck.tape.spans[deck.pos].stop)
+        for (const tape_select &s : deck.tape.selects)
+            if (s.pos == deck.pos + 1) {
+                ++deck.pos;
+                deck.left = deck.pos < deck.tape.spans.size() ? deck.tape.spans[deck.pos].length : 0;
+                return;
+            }
     deck.playing = true;
     deck.level = deck.tape.spans[deck.pos].level;
     deck.span_end = tape_now() + deck.left;
@@ -170,14 +179,46 @@ int tape_ear(int value) {
     return deck.playing ? deck.level : 0;
 }
 
-int tape_percent() {
-    if (deck.tape.length == 0) return 0;
+namespace {
+
+// T-states of the tape before the head.
+uint64_t tape_position() {
     uint64_t at = deck.played;
     if (deck.pos < deck.tape.spans.size()) {
         const int64_t left = deck.playing ? deck.span_end - tape_now() : deck.left;
         at += deck.tape.spans[deck.pos].length - uint64_t(left > 0 ? left : 0);
     }
-    return int(at * 100 / deck.tape.length);
+    return at;
+}
+
+}  // namespace
+
+int tape_percent() {
+    if (deck.tape.length == 0) return 0;
+    return int(tape_position() * 100 / deck.tape.length);
+}
+
+std::size_t tape_mark_now() {
+    const std::vector<tape_mark> &marks = deck.tape.marks;
+    const uint64_t at = tape_position();
+    std::size_t now = marks.size();
+    for (std::size_t k = 0; k < marks.size() && marks[k].at <= at; ++k) now = k;
+    return now;
+}
+
+void tape_seek(std::size_t mark) {
+    if (mark >= deck.tape.marks.size()) return;
+    tape_stop();
+    const uint64_t at = deck.tape.marks[mark].at;
+    const std::vector<tape_span> &spans = deck.tape.spans;
+    // The span the block begins in (a span may hold the end of the block
+    // before it too), and how much of it is left from there.
+    uint64_t before = 0;
+    std::size_t pos = 0;
+    while (pos < spans.size() && before + spans[pos].length <= at) before += spans[pos++].length;
+    deck.pos = pos;
+    deck.played = before;
+    deck.left = pos < spans.size() ? uint32_t(spans[pos].length - (at - before)) : 0;
 }
 
 bool tape_port_busy() { return deck.busy_frames < busy_memory; }
@@ -314,7 +355,8 @@ namespace {
 bool in_rom_loader() { return pc >= ld_bytes && pc < ld_bytes_end && rom_has_loader(); }
 
 void auto_play(bool loading) {
-    if (!tape_auto_play || deck.tape.spans.empty()) return;
+    // At a select block the deck waits for the choice.
+    if (!tape_auto_play || deck.tape.spans.empty() || tape_select_due()) return;
     if (deck.playing) {
         if (loading)
             deck.loading_seen = true;

@@ -4,10 +4,14 @@
 #    and loads at full speed: the program's lines end up on the screen;
 #  - a 40 KB machine-code tape made by pasmo loads the same way (the time it
 #    takes is printed);
-#  - F1 with a .tzx (turbo block) loads and runs it the same way;
+#  - F1 with a .tzx (turbo block) loads and runs it the same way; Print
+#    Screen then shows the tape browser;
+#  - a tape whose hardware block asks for the 128K says so in a box, and
+#    loads all the same;
 #  - a damaged tape is refused with its message; Esc quits with status 0.
 source "$(dirname "$0")/support/session.bash"
 source "$(dirname "$0")/support/keyboard.bash"
+source "$(dirname "$0")/support/dialogs.bash"
 e2e_own_x_server "$@"
 e2e_workdir
 source "$E2E_SUPPORT/tapes.bash"
@@ -40,6 +44,20 @@ xdotool key Return
 wait_for_line '^HELLO TAPE$' 40 || fail_showing "F1 prog.tzx: the program's first line is not on the screen"
 note "F1 with a .tzx loads and runs it"
 xdotool windowfocus --sync "$WID"
+# The tape browser lists the tape's blocks; the first chosen, it closes.
+press Print
+keys_to_window "Tape Browser" Home Return
+wait_gone "Tape Browser"
+note "Print Screen opens the tape browser"
+xdotool windowfocus --sync "$WID"
+stop_machine
+
+# ---- A tape for the 128K: said, and played all the same ----
+start_brenvik "$E2E_DIR/prog128.tzx"
+dismiss_box "128K Tape"
+xdotool windowfocus --sync "$WID"
+wait_for_line '^HELLO TAPE$' 40 || fail_showing "prog128.tzx: the program's first line is not on the screen"
+note "a tape for the 128K is said to be one, and loads"
 stop_machine
 
 # ---- A damaged tape ----

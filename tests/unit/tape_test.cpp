@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <algorithm>
@@ -176,15 +177,33 @@ std::string whole_screen() {
 }
 
 // Resets, types LOAD "" and plays the tape to its end, then lets the program run.
-void autoload(const bytes &image, bool tzx) {
+void autoload(const bytes &image, const char *file_name) {
     std::string error;
     ASSERT_TRUE(boot_rom(1, error)) << error;
     fresh_deck();
-    const tape_result r = insert_tape_bytes(image.data(), image.size(), "test tape", tzx);
+    const tape_result r = insert_named_tape(image.data(), image.size(), "test tape", file_name);
     ASSERT_TRUE(r.ok) << r.caption << ": " << r.text;
     start_autoload();
     ASSERT_TRUE(run_until([] { return !typing_running() && !deck.playing; }, 20000)) << tape_percent() << "%";
     run_frames(100);
+}
+
+// Files of one format refused with their captions, the deck left as it was.
+struct named_refusal {
+    const char *name;
+    bytes data;
+    const char *caption;
+};
+void expect_refused(const std::vector<named_refusal> &cases, const char *file_name) {
+    const std::string kept = deck.name;
+    const uint64_t length = deck.tape.length;
+    for (const named_refusal &c : cases) {
+        const tape_result r = insert_named_tape(c.data.data(), c.data.size(), c.name, file_name);
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_EQ(r.caption, c.caption) << c.name << ": " << r.text;
+        EXPECT_EQ(deck.name, kept) << c.name;
+        EXPECT_EQ(deck.tape.length, length) << c.name;
+    }
 }
 
 const char listing[] = "10 PRINT \"HELLO TAPE\"\n20 PRINT 6*7\n";
@@ -202,11 +221,221 @@ TEST(TapeLoad, RomLoadsZmakebasTapeInEveryTzxForm) {
                              variant{"tzx turbo", true, form::turbo},
                              variant{"tzx tone, pulses, data", true, form::tone_pulses_data},
                              variant{"tzx direct recording", true, form::direct}}) {
-        autoload(v.tzx ? as_tzx(tap, v.f) : tap, v.tzx);
+        autoload(v.tzx ? as_tzx(tap, v.f) : tap, v.tzx ? "t.tzx" : "t.tap");
         // Below the ROM's "Program: hello", the program's own lines.
         EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << v.name << "\n"
                                                                                     << whole_screen();
     }
+}
+
+// A call sequence (0x26) that plays the header block, then the data block,
+// each up to its return (0x27), placed after a jump over them to the end.
+TEST(TapeLoad, RomLoadsThroughACallSequence) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const std::vector<bytes> blocks = tap_blocks(zmakebas(listing, "-a 10 -n hello"));
+    ASSERT_EQ(blocks.size(), 2u);
+    bytes t = tzx_header();
+    t.insert(t.end(), {0x26, 2, 0, 2, 0, 4, 0});  // block 0: call blocks 2 and 4
+    t.insert(t.end(), {0x23, 5, 0});              // block 1: to the end
+    append_block(t, blocks[0], form::standard);   // block 2
+    t.push_back(0x27);                            // block 3
+    append_block(t, blocks[1], form::standard);   // block 4
+    t.push_back(0x27);                            // block 5
+    autoload(t, "t.tzx");
+    EXPECT_EQ(deck.tape.blocks, 2);
+    EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+}
+
+// A select block (0x28) stops the deck and offers its parts; the part chosen
+// plays on from its block, here the program's, past a tone of another part.
+TEST(TapeLoad, SelectBlockPlaysThePartChosen) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const std::vector<bytes> blocks = tap_blocks(zmakebas(listing, "-a 10 -n hello"));
+    ASSERT_EQ(blocks.size(), 2u);
+    bytes t = tzx_header();
+    t.insert(t.end(), {0x28, 15, 0, 2, 1, 0, 4, 'T', 'o', 'n', 'e', 3, 0, 4, 'H', 'e', 'l', 'o'});  // block 0
+    t.insert(t.end(), {0x12, 0x10, 0, 4, 0});     // block 1
+    t.insert(t.end(), {0x23, 3, 0});              // block 2: to the end
+    append_block(t, blocks[0], form::standard);   // block 3
+    append_block(t, blocks[1], form::standard);   // block 4
+    std::string error;
+    ASSERT_TRUE(boot_rom(1, error)) << error;
+    fresh_deck();
+    const tape_result r = insert_tape_bytes(t.data(), t.size(), "select", true);
+    ASSERT_TRUE(r.ok) << r.text;
+    start_autoload();
+    ASSERT_TRUE(run_until([] { return tape_select_due() != nullptr; }, 2000));
+    EXPECT_EQ(tape_select_due()->texts, (std::vector<std::string>{"Tone", "Helo"}));
+    run_frames(100);  // the loader waits; the deck waits for the choice
+    ASSERT_NE(tape_select_due(), nullptr);
+    tape_choose(1);
+    ASSERT_TRUE(run_until([] { return !typing_running() && !deck.playing; }, 20000)) << tape_percent() << "%";
+    run_frames(100);
+    EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+}
+
+// A .csw recording made by tapeconv (version 2, Z-RLE), and the same pulses
+// as version 2 RLE and version 1 RLE: each loads, and the recording plays
+// exactly as long as its samples at its rate, no T-state lost to rounding.
+TEST(TapeLoad, RomLoadsTapeconvCswRecordings) {
+    if (!have(ZMAKEBAS_PROGRAM) || !have(TAPECONV_PROGRAM)) GTEST_SKIP() << "zmakebas or tapeconv is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    const std::string dir = scratch_dir();
+    const bytes zrle = tool_tape(std::string(TAPECONV_PROGRAM) + " " + dir + "/prog.tap " + dir + "/prog.csw", dir + "/prog.csw");
+    ASSERT_GT(zrle.size(), 0x34u);
+    ASSERT_EQ(zrle[0x17], 2);
+    ASSERT_EQ(zrle[0x21], 2);
+    bytes rle(16 << 20);
+    uLongf got = uLongf(rle.size());
+    const std::size_t data_at = 0x34 + zrle[0x23];
+    ASSERT_EQ(uncompress(rle.data(), &got, zrle.data() + data_at, uLong(zrle.size() - data_at)), Z_OK);
+    rle.resize(got);
+    bytes v2(zrle.begin(), zrle.begin() + long(data_at));
+    v2[0x21] = 1;
+    v2.insert(v2.end(), rle.begin(), rle.end());
+    bytes v1(zrle.begin(), zrle.begin() + 0x20);
+    v1[0x17] = 1;
+    v1[0x18] = 1;
+    v1[0x19] = zrle[0x19];
+    v1[0x1A] = zrle[0x1A];
+    v1[0x1B] = 1;
+    v1[0x1C] = zrle[0x22];
+    v1[0x1D] = v1[0x1E] = v1[0x1F] = 0;
+    v1.insert(v1.end(), rle.begin(), rle.end());
+    uint64_t samples = 0;
+    for (std::size_t at = 0; at < rle.size(); ++at) {
+        samples += rle[at] ? rle[at] : rle[at + 1] | rle[at + 2] << 8 | rle[at + 3] << 16 | uint32_t(rle[at + 4]) << 24;
+        if (!rle[at]) at += 4;
+    }
+    const uint32_t rate = zrle[0x19] | zrle[0x1A] << 8 | zrle[0x1B] << 16 | uint32_t(zrle[0x1C]) << 24;
+    for (const auto &[name, csw] : {std::pair<const char *, const bytes *>{"v2 Z-RLE", &zrle}, {"v2 RLE", &v2}, {"v1 RLE", &v1}}) {
+        autoload(*csw, "t.csw");
+        EXPECT_EQ(deck.tape.length, samples * 3500000 / rate) << name;
+        EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << name << "\n" << whole_screen();
+    }
+    // The same pulses in a TZX CSW recording block (0x18), RLE and Z-RLE.
+    for (const auto &[name, packing, pulses] :
+         {std::tuple<const char *, uint8_t, bytes>{"tzx 0x18 RLE", 1, rle},
+          {"tzx 0x18 Z-RLE", 2, bytes(zrle.begin() + long(data_at), zrle.end())}}) {
+        bytes t = tzx_header();
+        t.push_back(0x18);
+        const uint32_t length = uint32_t(10 + pulses.size());
+        put16(t, length & 0xFFFF);
+        put16(t, length >> 16);
+        put16(t, 1000);
+        put24(t, rate);
+        t.push_back(packing);
+        put16(t, 0);  // the count of pulses, not needed to play them
+        put16(t, 0);
+        t.insert(t.end(), pulses.begin(), pulses.end());
+        autoload(t, "t.tzx");
+        EXPECT_EQ(deck.tape.length, samples * 3500000 / rate + 3500000) << name;
+        EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << name << "\n" << whole_screen();
+    }
+    // Damaged and unsupported recordings leave the deck as it was.
+    const auto changed = [&](std::size_t at, uint8_t value) {
+        bytes b = v2;
+        b[at] = value;
+        return b;
+    };
+    expect_refused({
+        {"Z-RLE cut short", bytes(zrle.begin(), zrle.end() - 20), "Damaged Tape"},
+        {"Z-RLE flipped", [&] { bytes b = zrle; b[data_at + 8] ^= 0xFF; return b; }(), "Damaged Tape"},
+        {"RLE ends in a long count", [&] { bytes b = v2; b.insert(b.end(), {0, 1, 2}); return b; }(), "Damaged Tape"},
+        {"rate 0", [&] { bytes b = changed(0x19, 0); b[0x1A] = 0; return b; }(), "Damaged Tape"},
+        {"header cut", bytes(v2.begin(), v2.begin() + 0x30), "Damaged Tape"},
+        {"version 3", changed(0x17, 3), "Unsupported Tape"},
+        {"packing 7", changed(0x21, 7), "Unsupported Tape"},
+        {"Z-RLE in version 1", [&] { bytes b = v1; b[0x1B] = 2; return b; }(), "Unsupported Tape"},
+    }, "t.csw");
+}
+
+// The blocks of a .tap as a .pzx at the ROM's timings: the pilot and syncs
+// as pulses (the pilot one repeated entry), the bytes as data with two pulses
+// a bit and a tail pulse that ends the last one, then a second's pause.
+bytes as_pzx(const bytes &tap) {
+    bytes t;
+    const auto block = [&](const char *tag, const bytes &body) {
+        t.insert(t.end(), tag, tag + 4);
+        put16(t, uint32_t(body.size()) & 0xFFFF);
+        put16(t, uint32_t(body.size()) >> 16);
+        t.insert(t.end(), body.begin(), body.end());
+    };
+    block("PZXT", {1, 0});
+    for (const bytes &b : tap_blocks(tap)) {
+        bytes pulses;
+        put16(pulses, 0x8000 | (b[0] < 0x80 ? 8063 : 3223));
+        put16(pulses, 2168);
+        put16(pulses, 667);
+        put16(pulses, 735);
+        block("PULS", pulses);
+        bytes data;
+        const uint32_t bits = uint32_t(b.size()) * 8;
+        put16(data, bits & 0xFFFF);
+        put16(data, bits >> 16 | 0x8000);  // an odd count of pulses came before: the first is high
+        put16(data, 945);
+        data.push_back(2);
+        data.push_back(2);
+        for (uint32_t t : {855, 855, 1710, 1710}) put16(data, t);
+        data.insert(data.end(), b.begin(), b.end());
+        block("DATA", data);
+        block("BRWS", {'b', 0});
+        block("PAUS", {0xE0, 0x67, 0x35, 0x00});  // 3,500,000 T-states, low
+    }
+    return t;
+}
+
+TEST(TapeLoad, RomLoadsPzxBuiltFromATap) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    const bytes pzx = as_pzx(tap);
+    autoload(pzx, "t.pzx");
+    EXPECT_EQ(deck.tape.blocks, 2);
+    EXPECT_NE(whole_screen().find("hello\nHELLO TAPE\n42\n"), std::string::npos) << whole_screen();
+    expect_refused({
+        {"cut inside a block", bytes(pzx.begin(), pzx.end() - 3), "Damaged Tape"},
+        {"no header first", bytes(pzx.begin() + 10, pzx.end()), "Damaged Tape"},
+        {"data longer than its block", [&] { bytes b = pzx; b[10 + 8 + 8 + 8] = 0xFF; return b; }(), "Damaged Tape"},
+        {"version 2", [&] { bytes b = pzx; b[8] = 2; return b; }(), "Unsupported Tape"},
+        {"pulses cut inside a count", {'P', 'Z', 'X', 'T', 2, 0, 0, 0, 1, 0, 'P', 'U', 'L', 'S', 2, 0, 0, 0, 0x01, 0x80},
+         "Damaged Tape"},
+    }, "t.pzx");
+}
+
+// The tape browser's list: each block as a user reads it, in playing order,
+// from .tzx, .tap and .pzx alike; choosing one puts the head at its start.
+TEST(TapeBrowser, ListsBlocksAsAUserReadsThemAndMovesTheHead) {
+    if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
+    const bytes tap = zmakebas(listing, "-a 10 -n hello");
+    const std::vector<bytes> blocks = tap_blocks(tap);
+    ASSERT_EQ(blocks.size(), 2u);
+    const std::string data = "Data " + std::to_string(blocks[1].size() - 2) + " bytes";
+    bytes tzx = tzx_header();
+    tzx.insert(tzx.end(), {0x30, 2, 'h', 'i'});
+    append_block(tzx, blocks[0], form::standard);
+    tzx.insert(tzx.end(), {0x20, 0xDC, 0x05});
+    append_block(tzx, blocks[1], form::turbo);
+    const auto texts = [] {
+        std::vector<std::string> out;
+        for (const tape_mark &m : deck.tape.marks) out.push_back(std::to_string(m.number) + " " + m.text);
+        return out;
+    };
+    fresh_deck();
+    ASSERT_TRUE(insert_tape_bytes(tzx.data(), tzx.size(), "browse.tzx", true).ok);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"1 Text: hi", "2 Program: hello", "3 Pause 1.5 s",
+                                                 "4 Turbo " + std::string("data ") + data.substr(5)}));
+    for (const std::size_t k : {std::size_t(3), std::size_t(1), std::size_t(2)}) {
+        tape_seek(k);
+        EXPECT_EQ(tape_mark_now(), k);
+        EXPECT_EQ(deck.played + deck.tape.spans[deck.pos].length - deck.left, deck.tape.marks[k].at) << k;
+    }
+    ASSERT_TRUE(insert_tape_bytes(tap.data(), tap.size(), "browse.tap", false).ok);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"1 Program: hello", "2 " + data}));
+    const bytes pzx = as_pzx(tap);
+    ASSERT_TRUE(insert_named_tape(pzx.data(), pzx.size(), "browse.pzx", "browse.pzx").ok);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"3 Program: hello", "4 Browse point: b", "7 " + data,
+                                                 "8 Browse point: b"}));
+    EXPECT_EQ(deck.tape.marks[0].at, 0u);  // from the pilot on
 }
 
 TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
@@ -248,7 +477,7 @@ TEST(TapeLoad, RomLoadsPasmoCodeWithItsBasicLoader) {
     const bytes tap = tool_tape(std::string(PASMO_PROGRAM) + " --tapbas " + dir + "/code.asm " + dir + "/code.tap",
                                 dir + "/code.tap");
     ASSERT_FALSE(tap.empty());
-    autoload(tap, false);
+    autoload(tap, "t.tap");
     EXPECT_EQ(trimmed(screen_row(0)), "CODE FROM PASMO") << whole_screen();
 }
 
@@ -337,7 +566,7 @@ TEST(TapeLoad, PasmoLoaderReadsTurboBlockAtTwiceTheRomSpeed) {
     put16(t, 1000);
     put24(t, uint32_t(picture.size()));
     t.insert(t.end(), picture.begin(), picture.end());
-    autoload(t, true);
+    autoload(t, "t.tzx");
     EXPECT_EQ(trimmed(screen_row(0)), message) << whole_screen();
 }
 
@@ -345,7 +574,7 @@ TEST(TapeSave, RomSaveRecordsWhatZmakebasMakesAndLoadsBack) {
     if (!have(ZMAKEBAS_PROGRAM)) GTEST_SKIP() << "zmakebas is not installed";
     const bytes tap = zmakebas(listing, "-n hello");  // no autostart: LOAD leaves it listed
     ASSERT_FALSE(tap.empty());
-    autoload(tap, false);
+    autoload(tap, "t.tap");
     set_recording(true);
     start_typing("save \"hello\"\n", 0, false);
     ASSERT_TRUE(run_until([] { return !typing_running(); }, 1000));
@@ -368,7 +597,7 @@ TEST(TapeSave, RomSaveRecordsWhatZmakebasMakesAndLoadsBack) {
 
     // The recording, loaded back, lists and runs the program.
     const bytes saved = recording_as_tap();
-    autoload(saved, false);
+    autoload(saved, "t.tap");
     start_typing("run\n", 0, false);
     run_until([] { return !typing_running(); }, 1000);
     run_frames(50);
@@ -405,7 +634,13 @@ TEST(TapeReader, RefusesDamagedAndUnsupportedFilesWithoutTouchingTheDeck) {
         {"loop end alone", true, tzx_with({0x25}), "Damaged Tape"},
         {"nested loop", true, tzx_with({0x24, 2, 0, 0x24, 2, 0, 0x25, 0x25}), "Unsupported Tape"},
         {"endless jumps", true, tzx_with({0x12, 0x10, 0, 4, 0, 0x23, 0xFF, 0xFF}), "Unsupported Tape"},
-        {"CSW block", true, tzx_with({0x18, 0, 0, 0, 0}), "Unsupported Tape"},
+        {"CSW block without its header", true, tzx_with({0x18, 0, 0, 0, 0}), "Damaged Tape"},
+        {"CSW block at rate 0", true, tzx_with({0x18, 11, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 9}), "Damaged Tape"},
+        {"CSW block cut in a count", true, tzx_with({0x18, 12, 0, 0, 0, 0, 0, 0x44, 0xAC, 0, 1, 1, 0, 0, 0, 0, 1}),
+         "Damaged Tape"},
+        {"call past the end", true, tzx_with({0x26, 1, 0, 5, 0, 0x27}), "Damaged Tape"},
+        {"select past the end", true, tzx_with({0x28, 5, 0, 1, 9, 0, 1, 'a'}), "Damaged Tape"},
+        {"select cut in a part", true, tzx_with({0x28, 5, 0, 1, 1, 0, 9, 'a'}), "Damaged Tape"},
         {"only text", true, tzx_with({0x30, 2, 'h', 'i'}), "Damaged Tape"},
         {"unknown block too long", true, tzx_with({0x4F, 9, 0, 0, 0, 1}), "Damaged Tape"},
     };
@@ -422,6 +657,58 @@ TEST(TapeReader, RefusesDamagedAndUnsupportedFilesWithoutTouchingTheDeck) {
     }
     const tape_result missing = insert_tape("/nonexistent/tape.tap");
     EXPECT_EQ(missing.caption, "Not Found");
+}
+
+// A tape is told by its extension, or by the TZX signature when the name has
+// no extension a tape or snapshot has; a named snapshot stays a snapshot.
+TEST(TapeReader, TapeKnownByExtensionOrSignature) {
+    const bytes tzx = tzx_with({0x12, 0x10, 0, 4, 0});
+    const bytes other = {'N', 'O', 'T', ' ', 'T', 'A', 'P', 'E', 0, 0};
+    struct named {
+        const char *name;
+        const bytes *data;
+        bool tape;
+    };
+    for (const named &c : {named{"game", &tzx, true}, named{"game.bin", &tzx, true}, named{"GAME.TZX", &other, true},
+                           named{"game.tap", &other, true}, named{"game.sna", &tzx, false},
+                           named{"game.Z80", &tzx, false}, named{"game", &other, false}}) {
+        const std::string path = scratch_dir() + "/" + c.name;
+        std::string reason;
+        ASSERT_TRUE(write_file_atomically(path, c.data->data(), c.data->size(), reason)) << reason;
+        EXPECT_EQ(is_tape_file(path), c.tape) << c.name;
+        std::remove(path.c_str());
+    }
+    EXPECT_FALSE(is_tape_file(scratch_dir() + "/missing"));
+}
+
+// The hardware block's entries (kind 0: computers; machine; how the tape
+// stands to it) tell a tape for the 128K, which is still taken and played.
+TEST(TapeReader, HardwareBlockTellsA128kTape) {
+    const struct {
+        const char *name;
+        bytes entries;
+        bool for_128k;
+    } cases[] = {
+        {"no hardware block", {}, false},
+        {"runs on the 48K", {0, 1, 0}, false},
+        {"uses the 128K's hardware", {0, 3, 1}, true},
+        {"uses the +2A's, runs on the 48K", {0, 5, 1, 0, 1, 2}, false},
+        {"does not run on the 48K", {0, 1, 3}, true},
+        {"uses a joystick, not a machine", {1, 3, 1}, false},
+    };
+    for (const auto &c : cases) {
+        bytes t = tzx_header();
+        if (!c.entries.empty()) {
+            t.push_back(0x33);
+            t.push_back(uint8_t(c.entries.size() / 3));
+            t.insert(t.end(), c.entries.begin(), c.entries.end());
+        }
+        t.insert(t.end(), {0x12, 0x10, 0, 4, 0});
+        const tape_result r = insert_tape_bytes(t.data(), t.size(), c.name, true);
+        ASSERT_TRUE(r.ok) << c.name << ": " << r.text;
+        EXPECT_EQ(deck.tape.for_128k, c.for_128k) << c.name;
+        EXPECT_EQ(deck.tape.length, 4u * 16) << c.name;  // played all the same
+    }
 }
 
 // Control blocks: the tape's played length and where the deck stops.

@@ -5,6 +5,7 @@
 #  prog.tap    zmakebas, autostarting: prints HELLO TAPE and 42
 #  prog.tzx    the same blocks as .tzx turbo blocks
 #  damaged.tzx prog.tzx cut short
+#  prog128.tzx prog.tzx marked as a tape for the 128K
 #  big.tap     pasmo: 40 KB of code that writes BIG TAPE LOADED on the top line
 
 command -v zmakebas >/dev/null || { echo "skip: zmakebas is not installed"; exit 0; }
@@ -30,13 +31,14 @@ while at < len(tap):
     at += 2 + n
 open('prog.tzx', 'wb').write(out)
 open('damaged.tzx', 'wb').write(out[:-40])
+# The same with a hardware block saying the tape uses the 128K's hardware.
+open('prog128.tzx', 'wb').write(out[:10] + bytes([0x33, 1, 0, 3, 1]) + out[10:])
 PY
 
-# Copies the ROM's glyphs of a message to the top line; 40 KB of code in all.
-cat >big.asm <<'ASM'
-        org 25000
-start:  ld de,4000h
-        ld hl,msg
+# Copies the ROM's glyphs of the message at HL (ended by a 0) to the top
+# line; the snapshot of tests/e2e/archives.sh shows its line with it too.
+cat >glyphs.asm <<'ASM'
+glyphs: ld de,4000h
 next:   ld a,(hl)
         or a
         ret z
@@ -60,6 +62,13 @@ line:   ld a,(hl)
         pop hl
         inc hl
         jr next
+ASM
+# Shows its message; 40 KB of code in all.
+cat >big.asm <<'ASM'
+        org 25000
+start:  ld hl,msg
+        jp glyphs
+        include "glyphs.asm"
 msg:    defb "BIG TAPE LOADED",0
         ds 40000-($-start),0AAh
         end start
