@@ -29,6 +29,8 @@ bool right_button_clicked() { return std::exchange(right_click, false); }
 bool load_dropped_file() { return false; }
 // No .pok is offered: no program is loaded.
 void offer_pokes_when_due() {}
+// Nor a part of a tape to choose: no tape is in.
+void offer_tape_choice_when_due() {}
 // Rewind and the slots stay idle here; their title text is set by a test.
 std::string rewind_text;
 void rewind_frame() {}
