@@ -6,11 +6,12 @@
 // The ULA port appends each change of the EAR and MIC bits to a fixed list
 // (its T-state within the frame and the new level); the scanline poll adds
 // the playing tape's EAR level the same way. After the frame the list is
-// rendered: each change adds a windowed-sinc impulse, scaled by the change
-// of level, at its exact fractional sample; their running sum is the
-// band-limited speaker signal, and a gentle DC blocker brings it to zero
-// whenever the level holds still. The frame's samples then go into a looped
-// voice a little ahead of the play position.
+// rendered: each change is a band-limited step (a windowed sinc's running
+// sum) at its exact fractional sample, scaled by the change of level and
+// taken through a gentle DC blocker that brings the sound to zero whenever
+// the level holds still; the steps' whole responses come from a table, so
+// a busy frame costs a few nanoseconds an edge. The frame's samples then go
+// into a looped voice a little ahead of the play position.
 #pragma once
 
 #include <cstdint>

@@ -18,7 +18,8 @@
 namespace {
 
 constexpr int per_frame = 960;  // 48 kHz
-constexpr int step_delay = 15;  // samples from an edge to the middle of its step
+constexpr int step_delay = 7;   // samples from an edge to the middle of its step
+constexpr int half_width = 8;   // samples from the middle of a step to either end
 
 // One frame's samples.
 std::vector<int16_t> render() {
@@ -77,7 +78,7 @@ TEST_F(Beeper, EdgesFromThePortAndTheTape) {
 
 // An edge at T-state t is a step centred step_delay samples after sample
 // t * 960 / 69888: below half its height before, above after, silent until
-// its taps begin, and the full change of level once they end (less the DC
+// it begins, and the full change of level once it ends (less the DC
 // blocker's slow droop). An edge past the frame's end lands in the next.
 TEST_F(Beeper, StepAtTheRightSampleWithTheRightAmplitude) {
     struct step_case {
@@ -101,7 +102,7 @@ TEST_F(Beeper, StepAtTheRightSampleWithTheRightAmplitude) {
         const double at = double(c.t) * per_frame / tstates_per_frame + step_delay;
         const std::string what = "edge at T-state " + std::to_string(c.t);
         for (int m = 0; m < int(out.size()); ++m) {
-            if (m < at - 16) {
+            if (m < at - half_width) {
                 ASSERT_EQ(out[size_t(m)], 0) << what << ", sample " << m;
             }
             if (m < at - 0.2 && m > at - 2) {
@@ -110,7 +111,7 @@ TEST_F(Beeper, StepAtTheRightSampleWithTheRightAmplitude) {
             if (m > at + 0.2 && m < at + 2) {
                 EXPECT_GT(std::abs(out[size_t(m)]), std::abs(c.change) / 2) << what << ", sample " << m;
             }
-            if (m > at + 16 && m < at + 20) {
+            if (m > at + half_width && m < at + half_width + 4) {
                 EXPECT_NEAR(out[size_t(m)], c.change, std::abs(c.change) * 0.02) << what << ", sample " << m;
             }
         }
